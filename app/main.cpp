@@ -1,0 +1,15 @@
+#include <windows.h>
+#include <ole2.h>
+
+#include "app/AppState.h"
+#include "app/MainWindow.h"
+#include "app/Startup.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
+{
+    ParseCommandLine(commandLine);
+    OleInitialize(nullptr);
+    registerAXClass();
+    DialogBoxParamW(instance, L"DIALOG_MAIN", nullptr, MainDlgProc, 0);
+    return 0;
+}

@@ -1,0 +1,61 @@
+# Sourced by the scripts that run Windows programs: the project's Wine prefix
+# under build/, an Xvfb display and a warm wineserver. qp_wine_start starts
+# what is missing; qp_wine_stop stops everything qp_wine_start started.
+
+qp_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+export WINEPREFIX="${WINEPREFIX:-$qp_root/build/wineprefix}"
+export WINEARCH=win32
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="mscoree,mshtml="
+qp_xvfb_pid=
+
+qp_start_display() {
+  local n
+  for n in $(seq 91 160); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+    qp_xvfb_pid=$!
+    local i
+    for i in $(seq 1 100); do
+      [ -e "/tmp/.X11-unix/X$n" ] && { export DISPLAY=":$n"; return 0; }
+      kill -0 "$qp_xvfb_pid" 2>/dev/null || break
+      sleep 0.05
+    done
+    kill "$qp_xvfb_pid" 2>/dev/null || true
+    qp_xvfb_pid=
+  done
+  echo "wine-env: no X display could be started" >&2
+  return 1
+}
+
+# Creates the prefix once. Without a window manager every hide of a top-level
+# window would stall two seconds, so Wine is told it manages the windows.
+qp_prefix_init() {
+  [ -f "$WINEPREFIX/.qp-ready" ] && return 0
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1 </dev/null
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
+  wineserver -w
+  touch "$WINEPREFIX/.qp-ready"
+}
+
+qp_wine_start() {
+  # A wineserver that started without a display would poison GUI runs.
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  qp_start_display
+  qp_prefix_init
+  wineserver -p
+  wine cmd /c exit </dev/null >/dev/null 2>&1
+}
+
+qp_wine_stop() {
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  if [ -n "$qp_xvfb_pid" ]; then
+    kill "$qp_xvfb_pid" 2>/dev/null || true
+    wait "$qp_xvfb_pid" 2>/dev/null || true
+    qp_xvfb_pid=
+  fi
+}

@@ -1,0 +1,54 @@
+// The real player started with exact command lines: what it echoes, and that
+// it ends with exit code 0.
+#include <gtest/gtest.h>
+
+#include "support/ProcessDriver.h"
+
+namespace {
+
+struct EchoCase {
+    const wchar_t* arguments;
+    const char* echoed;
+};
+
+// Text-mode standard output: every line ends in CR LF.
+const EchoCase echoCases[] = {
+    {L"", ""},
+    {L"x:123_abc", "123\r\nabc\r\n"},
+    {L"\"x:123_abc\"", "123\r\nabc\r\n"},
+    {L"\"123_abc\"", ""},
+    {L"123__abc", "123\r\n\r\nabc\r\n"},
+    {L"_abc", "\r\nabc\r\n"},
+    {L"x:123 abc", "123 abc\r\n"},
+    {L"   x:1_2", "1\r\n2\r\n"},
+    {L"\"x:123_abc\" --second \"arg\"", "123\r\nabc\r\n"},
+};
+
+std::string runPlayer(const std::wstring& arguments, DWORD* exitCode)
+{
+    DrivenProcess player;
+    if (!player.start(playerExe(), arguments, playerDir())) {
+        ADD_FAILURE() << "could not start " << narrow(playerExe());
+        return std::string();
+    }
+    // The echo comes before the window; the window must really have shown.
+    HWND window = player.waitForWindow(15000);
+    EXPECT_TRUE(window) << "the main window never showed";
+    if (window)
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(player.waitForExit(15000)) << "the player did not end";
+    *exitCode = player.exitCode();
+    return player.output();
+}
+
+TEST(Startup, EchoesEachFieldOnALineOfItsOwn)
+{
+    for (const EchoCase& c : echoCases) {
+        SCOPED_TRACE("arguments: [" + narrow(c.arguments) + "]");
+        DWORD exitCode = 1;
+        EXPECT_EQ(runPlayer(c.arguments, &exitCode), c.echoed);
+        EXPECT_EQ(exitCode, 0u);
+    }
+}
+
+} // namespace
