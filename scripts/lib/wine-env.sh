@@ -40,6 +40,28 @@ qp_prefix_init() {
   touch "$WINEPREFIX/.qp-ready"
 }
 
+# The test CA (tests/servers/testpki.py, made on first use under build/testpki)
+# among the prefix's trusted roots, so libcurl's own certificate check under
+# Wine accepts the loopback HTTPS servers. The prefix keeps a stamp of the CA
+# it trusts, so a warm run only compares hashes. Needs the tool from the build.
+qp_trust_test_ca() {
+  local pki="$qp_root/build/testpki" tool="$qp_root/build/tests/qp_add_root_cert.exe"
+  local stamp_file="$WINEPREFIX/.qp-test-ca" stamp
+  python3 "$qp_root/tests/servers/testpki.py" "$pki" >/dev/null
+  stamp=$(sha256sum <"$pki/ca.pem")
+  [ -f "$stamp_file" ] && [ "$(cat "$stamp_file")" = "$stamp" ] && return 0
+  if [ ! -f "$tool" ]; then
+    echo "wine-env: $tool is not built yet; the prefix does not trust the test CA" >&2
+    return 0
+  fi
+  local ca="Z:$pki/ca.pem"
+  if ! wine "$tool" "${ca//\//\\}" </dev/null >/dev/null; then
+    echo "wine-env: could not add the test CA to the prefix's root store" >&2
+    return 1
+  fi
+  echo "$stamp" >"$stamp_file"
+}
+
 qp_wine_start() {
   # A wineserver that started without a display would poison GUI runs.
   wineserver -k 2>/dev/null || true
@@ -48,6 +70,7 @@ qp_wine_start() {
   qp_prefix_init
   wineserver -p
   wine cmd /c exit </dev/null >/dev/null 2>&1
+  qp_trust_test_ca
 }
 
 qp_wine_stop() {
