@@ -511,6 +511,8 @@ HRESULT FlashControl::activate(IOleClientSite* activeSite, HWND parent, LPCRECT 
         if (frame_)
             frame_->SetActiveObject(static_cast<IOleInPlaceActiveObject*>(this), objectName);
         scheduleFrameTimer();
+    } else if (stageWindow_ && !(GetWindowLongW(stageWindow_, GWL_STYLE) & WS_VISIBLE)) {
+        ShowWindow(stageWindow_, SW_SHOWNA); // shown again after OLEIVERB_HIDE
     }
     if (uiActivate && !uiActive_) {
         uiActive_ = true;
@@ -1098,6 +1100,9 @@ LRESULT CALLBACK FlashControl::stageProc(HWND window, UINT message, WPARAM wPara
             control->onFrameTimer();
         return 0;
     case WM_NCDESTROY:
+        // Destroyed with its parent, before the host deactivated us: forget it.
+        if (control && control->stageWindow_ == window)
+            control->stageWindow_ = nullptr;
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         break;
     }

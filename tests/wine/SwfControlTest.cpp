@@ -341,7 +341,9 @@ TEST(SwfControlEvents, ArriveInOrderWithTheirArguments)
 {
     ActiveControl hosted(200, 100);
     ASSERT_TRUE(hosted.ok());
-    MovieSpec spec = movieSpec(100, 50, 60, 3, RGB(9, 9, 9));
+    // Six frames at 30 fps: only a timer more than a whole loop late could
+    // run frame 0 again before frame 2.
+    MovieSpec spec = movieSpec(100, 50, 30, 6, RGB(9, 9, 9));
     spec.commands = {{0, "start", "now"}, {2, "third", ""}};
     std::wstring movie = writeScratchFile(L"events.swf", swftest::movieFile(spec));
     ASSERT_TRUE(hosted.load(movie));
