@@ -87,24 +87,24 @@ Bytes tag(unsigned code, const Bytes& payload, bool longHeader)
     return out;
 }
 
-Bytes movieBody(const MovieSpec& spec)
+Bytes movieBody(const MovieFields& fields)
 {
     Bytes body;
     unsigned bits = 0;
-    for (int32_t v : {spec.xMin, spec.xMax, spec.yMin, spec.yMax})
+    for (int32_t v : {fields.xMin, fields.xMax, fields.yMin, fields.yMax})
         bits = std::max(bits, bitsFor(v));
     BitWriter writer(body);
     writer.put(5, bits);
-    for (int32_t v : {spec.xMin, spec.xMax, spec.yMin, spec.yMax})
+    for (int32_t v : {fields.xMin, fields.xMax, fields.yMin, fields.yMax})
         writer.put(bits, static_cast<uint32_t>(v));
-    putU16(body, spec.frameRate);
-    putU16(body, spec.headerFrameCount);
-    if (spec.background) {
-        Bytes tail = tag(9, {spec.red, spec.green, spec.blue});
+    putU16(body, fields.frameRate);
+    putU16(body, fields.headerFrameCount);
+    if (fields.background) {
+        Bytes tail = tag(9, {fields.red, fields.green, fields.blue});
         body.insert(body.end(), tail.begin(), tail.end());
     }
-    for (uint32_t frame = 0; frame < spec.showFrames; ++frame) {
-        for (const FrameCommand& c : spec.commands) {
+    for (uint32_t frame = 0; frame < fields.showFrames; ++frame) {
+        for (const FrameCommand& c : fields.commands) {
             if (c.frame == frame) {
                 Bytes action = tag(12, getUrlAction("FSCommand:" + c.command, c.args));
                 body.insert(body.end(), action.begin(), action.end());
@@ -113,7 +113,7 @@ Bytes movieBody(const MovieSpec& spec)
         Bytes show = tag(1, {});
         body.insert(body.end(), show.begin(), show.end());
     }
-    if (spec.endTag) {
+    if (fields.endTag) {
         Bytes end = tag(0, {});
         body.insert(body.end(), end.begin(), end.end());
     }
@@ -138,13 +138,13 @@ Bytes plainFile(const Bytes& body, unsigned version, uint32_t declaredLength)
     return out;
 }
 
-Bytes movieFile(const MovieSpec& spec)
+Bytes movieFile(const MovieFields& fields)
 {
-    Bytes body = movieBody(spec);
-    uint32_t length = spec.overrideLength ? spec.declaredLength : static_cast<uint32_t>(body.size() + 8);
-    if (spec.signature == 'C')
-        return compressedFile(body, spec.version, length);
-    Bytes out = withHeader(spec.signature, spec.version, length);
+    Bytes body = movieBody(fields);
+    uint32_t length = fields.overrideLength ? fields.declaredLength : static_cast<uint32_t>(body.size() + 8);
+    if (fields.signature == 'C')
+        return compressedFile(body, fields.version, length);
+    Bytes out = withHeader(fields.signature, fields.version, length);
     out.insert(out.end(), body.begin(), body.end());
     return out;
 }

@@ -16,7 +16,7 @@ struct FrameCommand {
     std::string args;
 };
 
-struct MovieSpec {
+struct MovieFields {
     char signature = 'F'; // 'F' plain, 'C' zlib, 'Z' (header only: no LZMA body)
     unsigned version = 10;
     int32_t xMin = 0, xMax = 550 * 20, yMin = 0, yMax = 400 * 20; // twips
@@ -36,10 +36,10 @@ struct MovieSpec {
 Bytes tag(unsigned code, const Bytes& payload, bool longHeader = false);
 
 // The uncompressed body: RECT, frame rate, frame count, then the tags.
-Bytes movieBody(const MovieSpec& spec);
+Bytes movieBody(const MovieFields& fields);
 
 // A complete file; for 'C' the body is zlib-compressed after the 8-byte header.
-Bytes movieFile(const MovieSpec& spec);
+Bytes movieFile(const MovieFields& fields);
 
 // Any body under an FWS header with the given length field.
 Bytes plainFile(const Bytes& body, unsigned version, uint32_t declaredLength);

@@ -9,7 +9,7 @@
 #include "unit/SwfBuilder.h"
 
 using swftest::Bytes;
-using swftest::MovieSpec;
+using swftest::MovieFields;
 
 namespace {
 
@@ -18,10 +18,10 @@ swf::ReadResult read(const Bytes& file, const swf::Limits& limits = swf::Limits(
     return swf::readMovie(file.data(), file.size(), limits);
 }
 
-MovieSpec spec(char signature, unsigned version, int width, int height, uint16_t rate, uint16_t frames,
+MovieFields fields(char signature, unsigned version, int width, int height, uint16_t rate, uint16_t frames,
                uint8_t r, uint8_t g, uint8_t b)
 {
-    MovieSpec s;
+    MovieFields s;
     s.signature = signature;
     s.version = version;
     s.xMax = width * 20;
@@ -37,7 +37,7 @@ MovieSpec spec(char signature, unsigned version, int width, int height, uint16_t
 
 struct GoodCase {
     const char* name;
-    MovieSpec spec;
+    MovieFields fields;
     int width, height;
     double fps;
     uint32_t frames;
@@ -45,36 +45,36 @@ struct GoodCase {
 
 TEST(SwfReader, ReadsTheHeaderOfWellFormedMovies)
 {
-    MovieSpec offset = spec('C', 43, 0, 0, 30 << 8, 3, 1, 2, 3);
+    MovieFields offset = fields('C', 43, 0, 0, 30 << 8, 3, 1, 2, 3);
     offset.xMin = 200, offset.xMax = 2200, offset.yMin = -400, offset.yMax = 600;
-    MovieSpec counted = spec('F', 8, 320, 240, 15 << 8, 0, 9, 9, 9);
+    MovieFields counted = fields('F', 8, 320, 240, 15 << 8, 0, 9, 9, 9);
     counted.showFrames = 5;
     const GoodCase cases[] = {
-        {"FWS 10, 550x400, 24 fps", spec('F', 10, 550, 400, 24 << 8, 1, 0x33, 0x66, 0xcc), 550, 400, 24.0, 1},
-        {"CWS 6, 800x600, 30 fps", spec('C', 6, 800, 600, 30 << 8, 10, 0xff, 0, 0), 800, 600, 30.0, 10},
-        {"FWS 1, 1x1, 12.5 fps", spec('F', 1, 1, 1, 0x0c80, 2, 0, 0xff, 0), 1, 1, 12.5, 2},
+        {"FWS 10, 550x400, 24 fps", fields('F', 10, 550, 400, 24 << 8, 1, 0x33, 0x66, 0xcc), 550, 400, 24.0, 1},
+        {"CWS 6, 800x600, 30 fps", fields('C', 6, 800, 600, 30 << 8, 10, 0xff, 0, 0), 800, 600, 30.0, 10},
+        {"FWS 1, 1x1, 12.5 fps", fields('F', 1, 1, 1, 0x0c80, 2, 0, 0xff, 0), 1, 1, 12.5, 2},
         {"CWS 43, offset stage", offset, 100, 50, 30.0, 3},
-        {"FWS 9, largest stage", spec('F', 9, swf::maxStagePixels, 2, 60 << 8, 1, 1, 1, 1), swf::maxStagePixels, 2, 60.0, 1},
+        {"FWS 9, largest stage", fields('F', 9, swf::maxStagePixels, 2, 60 << 8, 1, 1, 1, 1), swf::maxStagePixels, 2, 60.0, 1},
         {"frames counted from ShowFrame", counted, 320, 240, 15.0, 5},
-        {"rate 0", spec('F', 5, 100, 100, 0, 4, 7, 7, 7), 100, 100, 0.0, 4},
+        {"rate 0", fields('F', 5, 100, 100, 0, 4, 7, 7, 7), 100, 100, 0.0, 4},
     };
     for (const GoodCase& c : cases) {
         SCOPED_TRACE(c.name);
-        swf::ReadResult result = read(swftest::movieFile(c.spec));
+        swf::ReadResult result = read(swftest::movieFile(c.fields));
         ASSERT_TRUE(result.ok) << result.reason;
         const swf::Movie& m = result.movie;
-        EXPECT_EQ(m.compression, c.spec.signature == 'C' ? swf::Compression::Zlib : swf::Compression::None);
-        EXPECT_EQ(m.version, c.spec.version);
-        EXPECT_EQ(m.declaredLength, swftest::movieBody(c.spec).size() + 8);
+        EXPECT_EQ(m.compression, c.fields.signature == 'C' ? swf::Compression::Zlib : swf::Compression::None);
+        EXPECT_EQ(m.version, c.fields.version);
+        EXPECT_EQ(m.declaredLength, swftest::movieBody(c.fields).size() + 8);
         EXPECT_EQ(m.widthPixels(), c.width);
         EXPECT_EQ(m.heightPixels(), c.height);
         EXPECT_DOUBLE_EQ(m.framesPerSecond(), c.fps);
         EXPECT_EQ(m.frameCount(), c.frames);
-        EXPECT_EQ(m.showFrameTags, c.spec.showFrames);
+        EXPECT_EQ(m.showFrameTags, c.fields.showFrames);
         EXPECT_TRUE(m.hasBackground);
-        EXPECT_EQ(m.red, c.spec.red);
-        EXPECT_EQ(m.green, c.spec.green);
-        EXPECT_EQ(m.blue, c.spec.blue);
+        EXPECT_EQ(m.red, c.fields.red);
+        EXPECT_EQ(m.green, c.fields.green);
+        EXPECT_EQ(m.blue, c.fields.blue);
         EXPECT_TRUE(m.endTag);
         EXPECT_FALSE(m.truncated);
     }
@@ -82,7 +82,7 @@ TEST(SwfReader, ReadsTheHeaderOfWellFormedMovies)
 
 TEST(SwfReader, DefaultsToWhiteAndOneFrame)
 {
-    MovieSpec s = spec('F', 10, 20, 20, 24 << 8, 0, 0, 0, 0);
+    MovieFields s = fields('F', 10, 20, 20, 24 << 8, 0, 0, 0, 0);
     s.background = false;
     s.showFrames = 0;
     swf::ReadResult result = read(swftest::movieFile(s));
@@ -96,7 +96,7 @@ TEST(SwfReader, DefaultsToWhiteAndOneFrame)
 
 TEST(SwfReader, ReadsLongTagHeadersAndSkipsUnknownTags)
 {
-    MovieSpec s = spec('F', 10, 100, 100, 24 << 8, 2, 0, 0, 0);
+    MovieFields s = fields('F', 10, 100, 100, 24 << 8, 2, 0, 0, 0);
     s.background = false;
     s.showFrames = 0;
     s.endTag = false;
@@ -117,7 +117,7 @@ TEST(SwfReader, ReadsLongTagHeadersAndSkipsUnknownTags)
 
 TEST(SwfReader, FindsFsCommandsWithTheirFrames)
 {
-    MovieSpec s = spec('C', 8, 100, 100, 24 << 8, 3, 0, 0, 0);
+    MovieFields s = fields('C', 8, 100, 100, 24 << 8, 3, 0, 0, 0);
     s.commands = {{0, "quit", ""}, {2, "fullscreen", "true"}};
     swf::ReadResult result = read(swftest::movieFile(s));
     ASSERT_TRUE(result.ok) << result.reason;
@@ -138,7 +138,7 @@ TEST(SwfReader, FindsFsCommandsWithTheirFrames)
 // player would; only a cut header is refused.
 TEST(SwfReader, PlaysWhatArrivedOfACutTagList)
 {
-    MovieSpec s = spec('F', 10, 200, 100, 24 << 8, 4, 1, 2, 3);
+    MovieFields s = fields('F', 10, 200, 100, 24 << 8, 4, 1, 2, 3);
     Bytes whole = swftest::movieFile(s);
     struct Cut {
         const char* name;
@@ -149,9 +149,9 @@ TEST(SwfReader, PlaysWhatArrivedOfACutTagList)
     noEnd.resize(whole.size() - 2);
     Bytes inTagHeader = whole;
     inTagHeader.resize(whole.size() - 1);
-    Bytes compressed = swftest::movieFile([&] { MovieSpec c = s; c.signature = 'C'; return c; }());
+    Bytes compressed = swftest::movieFile([&] { MovieFields c = s; c.signature = 'C'; return c; }());
     Bytes cutCompressed(compressed.begin(), compressed.end() - 10); // loses the checksum and the last tags
-    MovieSpec longTag = s;
+    MovieFields longTag = s;
     longTag.endTag = false;
     Bytes longTagBody = swftest::movieBody(longTag);
     longTagBody.push_back(0x3f); // a long tag header whose length is missing
@@ -176,7 +176,7 @@ TEST(SwfReader, PlaysWhatArrivedOfACutTagList)
 
 TEST(SwfReader, IgnoresWhatLiesBeyondTheDeclaredLength)
 {
-    MovieSpec s = spec('F', 10, 200, 100, 24 << 8, 2, 1, 2, 3);
+    MovieFields s = fields('F', 10, 200, 100, 24 << 8, 2, 1, 2, 3);
     Bytes file = swftest::movieFile(s);
     Bytes extra = swftest::tag(1, {});
     for (int i = 0; i < 10; ++i)
@@ -202,26 +202,26 @@ Bytes text(const char (&s)[N])
 
 TEST(SwfReader, GivesAPlainReasonForEveryInputItCannotShow)
 {
-    MovieSpec tooShort = spec('F', 10, 100, 100, 24 << 8, 1, 0, 0, 0);
+    MovieFields tooShort = fields('F', 10, 100, 100, 24 << 8, 1, 0, 0, 0);
     tooShort.overrideLength = true;
     tooShort.declaredLength = 12;
-    MovieSpec huge = tooShort;
+    MovieFields huge = tooShort;
     huge.declaredLength = 200u * 1024 * 1024;
-    MovieSpec hugeCompressed = huge;
+    MovieFields hugeCompressed = huge;
     hugeCompressed.signature = 'C';
-    Bytes cutHeader = swftest::movieFile(spec('F', 10, 100, 100, 24 << 8, 1, 0, 0, 0));
+    Bytes cutHeader = swftest::movieFile(fields('F', 10, 100, 100, 24 << 8, 1, 0, 0, 0));
     cutHeader.resize(12);
-    Bytes cutCompressedHeader = swftest::movieFile(spec('C', 10, 100, 100, 24 << 8, 1, 0, 0, 0));
+    Bytes cutCompressedHeader = swftest::movieFile(fields('C', 10, 100, 100, 24 << 8, 1, 0, 0, 0));
     cutCompressedHeader.resize(10);
     Bytes damaged = text("CWS\x0a\x40\x00\x00\x00");
     for (int i = 0; i < 40; ++i)
         damaged.push_back(static_cast<unsigned char>(0x5a + i * 7));
-    MovieSpec wide = spec('F', 10, swf::maxStagePixels + 1, 100, 24 << 8, 1, 0, 0, 0);
-    MovieSpec flat = spec('F', 10, 100, 0, 24 << 8, 1, 0, 0, 0);
-    MovieSpec inverted = spec('C', 10, 100, 100, 24 << 8, 1, 0, 0, 0);
+    MovieFields wide = fields('F', 10, swf::maxStagePixels + 1, 100, 24 << 8, 1, 0, 0, 0);
+    MovieFields flat = fields('F', 10, 100, 0, 24 << 8, 1, 0, 0, 0);
+    MovieFields inverted = fields('C', 10, 100, 100, 24 << 8, 1, 0, 0, 0);
     inverted.xMin = 4000;
     inverted.xMax = -4000;
-    MovieSpec lzma = spec('Z', 13, 100, 100, 24 << 8, 1, 0, 0, 0);
+    MovieFields lzma = fields('Z', 13, 100, 100, 24 << 8, 1, 0, 0, 0);
     Bytes bigRect = text("FWS\x0a\x40\x00\x00\x00");
     bigRect.push_back(0xf8); // 31-bit fields, but only two bytes follow
     bigRect.push_back(0x00);
@@ -259,7 +259,7 @@ TEST(SwfReader, GivesAPlainReasonForEveryInputItCannotShow)
 // reader produce more than the declared length, nor more than its limit.
 TEST(SwfReader, InflatesNoMoreThanDeclared)
 {
-    MovieSpec s = spec('F', 10, 100, 100, 24 << 8, 1, 0, 0, 0);
+    MovieFields s = fields('F', 10, 100, 100, 24 << 8, 1, 0, 0, 0);
     s.endTag = false;
     Bytes body = swftest::movieBody(s);
     Bytes unknownTag = swftest::tag(777, Bytes(60, 0));

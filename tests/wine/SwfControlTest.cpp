@@ -16,22 +16,22 @@
 #include "wine/SwfTestHelpers.h"
 
 using swftest::Bytes;
-using swftest::MovieSpec;
+using swftest::MovieFields;
 
 namespace {
 
-MovieSpec movieSpec(int width, int height, int fps, uint16_t frames, COLORREF background)
+MovieFields movieFields(int width, int height, int fps, uint16_t frames, COLORREF background)
 {
-    MovieSpec spec;
-    spec.xMax = width * 20;
-    spec.yMax = height * 20;
-    spec.frameRate = static_cast<uint16_t>(fps << 8);
-    spec.headerFrameCount = frames;
-    spec.showFrames = frames;
-    spec.red = GetRValue(background);
-    spec.green = GetGValue(background);
-    spec.blue = GetBValue(background);
-    return spec;
+    MovieFields fields;
+    fields.xMax = width * 20;
+    fields.yMax = height * 20;
+    fields.frameRate = static_cast<uint16_t>(fps << 8);
+    fields.headerFrameCount = frames;
+    fields.showFrames = frames;
+    fields.red = GetRValue(background);
+    fields.green = GetGValue(background);
+    fields.blue = GetBValue(background);
+    return fields;
 }
 
 std::wstring registeredServer()
@@ -163,7 +163,7 @@ TEST(SwfControlOle, RunsEachCallOfTheRealControlsSlotsAndLogsThemInOrder)
     ASSERT_TRUE(SetEnvironmentVariableW(L"QP_SWFCONTROL_LOG", log.c_str()));
     ActiveControl hosted(200, 100);
     ASSERT_TRUE(hosted.ok());
-    std::wstring movie = writeScratchFile(L"slots.swf", swftest::movieFile(MovieSpec()));
+    std::wstring movie = writeScratchFile(L"slots.swf", swftest::movieFile(MovieFields()));
 
     using PutText = HRESULT(STDMETHODCALLTYPE*)(IShockwaveFlash*, BSTR);
     using Call = HRESULT(STDMETHODCALLTYPE*)(IShockwaveFlash*, BSTR, BSTR*);
@@ -321,7 +321,7 @@ TEST(SwfControlData, EnumeratesRendersAndAdvisesItsFormats)
     ASSERT_EQ(hosted.control->QueryInterface(IID_IViewObject2, reinterpret_cast<void**>(&view)), S_OK);
     EXPECT_EQ(view->SetAdvise(DVASPECT_CONTENT, 0, &viewSink), S_OK);
 
-    std::wstring movie = writeScratchFile(L"data.swf", swftest::movieFile(movieSpec(100, 50, 12, 1, RGB(1, 2, 3))));
+    std::wstring movie = writeScratchFile(L"data.swf", swftest::movieFile(movieFields(100, 50, 12, 1, RGB(1, 2, 3))));
     ASSERT_TRUE(hosted.load(movie));
     EXPECT_EQ(dataSink.dataChanges, 1);
     EXPECT_EQ(viewSink.viewChanges, 1);
@@ -343,9 +343,9 @@ TEST(SwfControlEvents, ArriveInOrderWithTheirArguments)
     ASSERT_TRUE(hosted.ok());
     // Six frames at 30 fps: only a timer more than a whole loop late could
     // run frame 0 again before frame 2.
-    MovieSpec spec = movieSpec(100, 50, 30, 6, RGB(9, 9, 9));
-    spec.commands = {{0, "start", "now"}, {2, "third", ""}};
-    std::wstring movie = writeScratchFile(L"events.swf", swftest::movieFile(spec));
+    MovieFields fields = movieFields(100, 50, 30, 6, RGB(9, 9, 9));
+    fields.commands = {{0, "start", "now"}, {2, "third", ""}};
+    std::wstring movie = writeScratchFile(L"events.swf", swftest::movieFile(fields));
     ASSERT_TRUE(hosted.load(movie));
     ASSERT_TRUE(pumpUntil([&] { return hosted.sink.events.size() >= 5; }, 5000));
 
@@ -382,7 +382,7 @@ TEST(SwfControlEvents, ReachOnlySinksStillAdvised)
     EXPECT_EQ(hosted.point->Unadvise(hosted.cookie), CONNECT_E_NOCONNECTION);
     hosted.cookie = cookie; // the fixture takes this one down
 
-    std::wstring movie = writeScratchFile(L"advised.swf", swftest::movieFile(MovieSpec()));
+    std::wstring movie = writeScratchFile(L"advised.swf", swftest::movieFile(MovieFields()));
     ASSERT_TRUE(hosted.flash->put_Movie(Bstr(movie.c_str())) == S_OK);
     ASSERT_TRUE(pumpUntil([&] { return second.sawReadyState(4); }));
     EXPECT_TRUE(hosted.sink.events.empty());
@@ -396,7 +396,7 @@ TEST(SwfControlPlay, ShowsTheMovieAndAdvancesItsFrameIndicator)
 {
     ActiveControl hosted(300, 150);
     ASSERT_TRUE(hosted.ok());
-    std::wstring movie = writeScratchFile(L"play.swf", swftest::movieFile(movieSpec(200, 100, 30, 8, RGB(200, 40, 40))));
+    std::wstring movie = writeScratchFile(L"play.swf", swftest::movieFile(movieFields(200, 100, 30, 8, RGB(200, 40, 40))));
     ASSERT_TRUE(hosted.load(movie));
     EXPECT_EQ(narrow(hosted.stageText()), "Playing: SWF 10, 200 x 100, 30.00 fps, 8 frames, background #C82828");
 
@@ -406,7 +406,7 @@ TEST(SwfControlPlay, ShowsTheMovieAndAdvancesItsFrameIndicator)
         << "the frame indicator never moved";
 
     // A movie of one frame has nothing to advance: no timer keeps running.
-    std::wstring still = writeScratchFile(L"still.swf", swftest::movieFile(movieSpec(200, 100, 30, 1, RGB(1, 1, 1))));
+    std::wstring still = writeScratchFile(L"still.swf", swftest::movieFile(movieFields(200, 100, 30, 1, RGB(1, 1, 1))));
     ASSERT_TRUE(hosted.load(still));
     EXPECT_FALSE(KillTimer(hosted.stage, 1));
 }
@@ -415,7 +415,7 @@ TEST(SwfControlPlay, AnEmptyMovieUnloadsWithoutEvents)
 {
     ActiveControl hosted(200, 100);
     ASSERT_TRUE(hosted.ok());
-    ASSERT_TRUE(hosted.load(writeScratchFile(L"unload.swf", swftest::movieFile(MovieSpec()))));
+    ASSERT_TRUE(hosted.load(writeScratchFile(L"unload.swf", swftest::movieFile(MovieFields()))));
     hosted.sink.events.clear();
     EXPECT_EQ(hosted.flash->put_Movie(Bstr(L"  ")), S_OK);
     EXPECT_EQ(hosted.stageText(), L"");
@@ -437,15 +437,15 @@ TEST(SwfControlInput, PaintsAPlainReasonForEveryBadInput)
     ActiveControl hosted(320, 200);
     ASSERT_TRUE(hosted.ok());
     const std::wstring folder = scratchDir();
-    MovieSpec wide = movieSpec(17000, 400, 24, 1, RGB(0, 0, 0));
-    MovieSpec huge;
+    MovieFields wide = movieFields(17000, 400, 24, 1, RGB(0, 0, 0));
+    MovieFields huge;
     huge.overrideLength = true;
     huge.declaredLength = 0xfffffff0u;
-    MovieSpec hugeCompressed = huge;
+    MovieFields hugeCompressed = huge;
     hugeCompressed.signature = 'C';
-    MovieSpec lzma;
+    MovieFields lzma;
     lzma.signature = 'Z';
-    Bytes cutHeader = swftest::movieFile(MovieSpec());
+    Bytes cutHeader = swftest::movieFile(MovieFields());
     cutHeader.resize(11);
     Bytes damaged = {'C', 'W', 'S', 10, 100, 0, 0, 0};
     damaged.insert(damaged.end(), 64, 0xa5);
@@ -491,7 +491,7 @@ TEST(SwfControlInput, PaintsAPlainReasonForEveryBadInput)
         EXPECT_GT(background, painted.pixels.size() / 2);
     }
     // After all that, a good movie still plays.
-    ASSERT_TRUE(hosted.load(writeScratchFile(L"good.swf", swftest::movieFile(MovieSpec()))));
+    ASSERT_TRUE(hosted.load(writeScratchFile(L"good.swf", swftest::movieFile(MovieFields()))));
     EXPECT_EQ(hosted.stageText().rfind(L"Playing: ", 0), 0u);
 }
 
@@ -503,8 +503,8 @@ TEST(SwfControlRemote, LoadsOverHttpReportingProgress)
 {
     LoopbackHttpServer server;
     ASSERT_TRUE(server.running());
-    MovieSpec spec = movieSpec(320, 240, 24, 2, RGB(0x12, 0x34, 0x56));
-    Bytes body = swftest::movieBody(spec);
+    MovieFields fields = movieFields(320, 240, 24, 2, RGB(0x12, 0x34, 0x56));
+    Bytes body = swftest::movieBody(fields);
     Bytes filler = swftest::tag(777, Bytes(4000, 0x11));
     Bytes tail(body.end() - 2, body.end()); // the End tag goes last
     body.resize(body.size() - 2);
@@ -584,7 +584,7 @@ TEST(SwfControlRemote, KeepsTheWindowAliveWhileTheServerIsSlow)
     LoopbackHttpServer server;
     ASSERT_TRUE(server.running());
     LoopbackHttpServer::Answer slow;
-    slow.body = asText(swftest::movieFile(movieSpec(64, 48, 24, 1, RGB(7, 8, 9))));
+    slow.body = asText(swftest::movieFile(movieFields(64, 48, 24, 1, RGB(7, 8, 9))));
     slow.gated = true;
     server.add("/slow.swf", slow);
 

@@ -28,14 +28,14 @@ TEST(SwfScreen, ShowsTheStageLetterboxedInItsBackgroundColour)
     };
     for (const Letterbox& c : cases) {
         SCOPED_TRACE(c.name);
-        swftest::MovieSpec spec;
-        spec.xMax = c.width * 20;
-        spec.yMax = c.height * 20;
-        spec.red = GetRValue(c.background);
-        spec.green = GetGValue(c.background);
-        spec.blue = GetBValue(c.background);
+        swftest::MovieFields fields;
+        fields.xMax = c.width * 20;
+        fields.yMax = c.height * 20;
+        fields.red = GetRValue(c.background);
+        fields.green = GetGValue(c.background);
+        fields.blue = GetBValue(c.background);
         ASSERT_TRUE(hosted.load(writeScratchFile(std::wstring(L"screen-") + (c.name[0] == 'w' ? L"w" : L"t") + L".swf",
-                                                 swftest::movieFile(spec))));
+                                                 swftest::movieFile(fields))));
         RedrawWindow(hosted.stage, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
         RECT area = {left, top, left + width, top + height};
         Picture screen;
