@@ -62,6 +62,52 @@ qp_trust_test_ca() {
   echo "$stamp" >"$stamp_file"
 }
 
+# The InprocServer32 of the Flash CLSID as the prefix's registry files hold it
+# (per-user first), or nothing. The files are current while no program has
+# changed the registry since the wineserver started.
+qp_flash_server() {
+  python3 - "$WINEPREFIX" <<'PY'
+import sys
+key = r"[software\\classes\\clsid\\{d27cdb6e-ae6d-11cf-96b8-444553540000}\\inprocserver32]"
+for name in ("user.reg", "system.reg"):
+    try:
+        lines = open(sys.argv[1] + "/" + name, encoding="utf-8", errors="replace").read().splitlines()
+    except OSError:
+        continue
+    inside = False
+    for line in lines:
+        if line.startswith("["):
+            inside = line.lower().startswith(key)
+        elif inside and line.startswith('@="'):
+            print(line[3:].rstrip('"').replace("\\\\", "\\"))
+            sys.exit(0)
+PY
+}
+
+# Registers build/bin/swfcontrol.dll for the Flash CLSID when no server is
+# registered for it. A real control stays, and so does any other server,
+# except a registration of ours whose DLL no longer exists (a moved tree).
+qp_register_swfcontrol() {
+  local dll="$qp_root/build/bin/swfcontrol.dll"
+  [ -f "$dll" ] || return 0
+  local want="Z:${dll//\//\\}"
+  local have
+  have=$(qp_flash_server)
+  if [ -z "$have" ]; then
+    wine regsvr32 /s "$want" </dev/null >/dev/null 2>&1 || echo "wine-env: could not register $dll" >&2
+    return 0
+  fi
+  [ "${have,,}" = "${want,,}" ] && return 0
+  case "${have,,}" in
+    z:\\*\\swfcontrol.dll) ;;
+    *) return 0 ;;
+  esac
+  local unix="${have:2}"
+  [ -e "${unix//\\//}" ] && return 0
+  wine reg add 'HKCR\CLSID\{D27CDB6E-AE6D-11CF-96B8-444553540000}\InprocServer32' /ve /d "$want" /f \
+    </dev/null >/dev/null 2>&1 || echo "wine-env: could not register $dll" >&2
+}
+
 qp_wine_start() {
   # A wineserver that started without a display would poison GUI runs.
   wineserver -k 2>/dev/null || true
@@ -71,6 +117,7 @@ qp_wine_start() {
   wineserver -p
   wine cmd /c exit </dev/null >/dev/null 2>&1
   qp_trust_test_ca
+  qp_register_swfcontrol
 }
 
 qp_wine_stop() {
