@@ -25,7 +25,7 @@ HRESULT STDMETHODCALLTYPE AXClientSite::QueryInterface(REFIID iid, void** object
         *object = static_cast<IAdviseSink*>(this);
     else if (IsEqualIID(iid, IID_IDispatch))
         *object = static_cast<IDispatch*>(this);
-    else if (IsEqualIID(iid, eventIid))
+    else if (!IsEqualIID(eventIid, IID_NULL) && IsEqualIID(iid, eventIid)) // unset, it would answer IID_NULL
         *object = static_cast<IDispatch*>(this);
     else if (IsEqualIID(iid, IID_IServiceProvider))
         *object = static_cast<IServiceProvider*>(this);
