@@ -96,42 +96,6 @@ TEST(AXClientSite, CountsButNeverFrees)
     EXPECT_EQ(object, reinterpret_cast<void*>(0xdeadbeef));
 }
 
-TEST_F(AXWindowTest, SiteGivesTheWindowContextOfTheAXWindow)
-{
-    HWND ax = createHosted(320, 240);
-    AXClientSite& site = axHost(ax)->site;
-    const LONG start = site.refCount;
-
-    IOleInPlaceFrame* frame = reinterpret_cast<IOleInPlaceFrame*>(0xdeadbeef);
-    IOleInPlaceUIWindow* document = reinterpret_cast<IOleInPlaceUIWindow*>(0xdeadbeef);
-    RECT position = {-1, -1, -1, -1};
-    RECT clip = {-1, -1, -1, -1};
-    OLEINPLACEFRAMEINFO info;
-    FillMemory(&info, sizeof info, 0xcd);
-    EXPECT_EQ(site.GetWindowContext(&frame, &document, &position, &clip, &info), S_OK);
-    EXPECT_EQ(frame, static_cast<IOleInPlaceFrame*>(&site));
-    EXPECT_EQ(site.refCount, start + 1) << "the frame comes with a reference";
-    EXPECT_EQ(document, nullptr);
-    const RECT client = {0, 0, 320, 240};
-    EXPECT_TRUE(EqualRect(&position, &client));
-    EXPECT_TRUE(EqualRect(&clip, &client));
-    EXPECT_EQ(info.cb, 20u);
-    EXPECT_EQ(info.fMDIApp, FALSE);
-    EXPECT_EQ(info.hwndFrame, parent.handle());
-    EXPECT_EQ(info.haccel, nullptr);
-    EXPECT_EQ(info.cAccelEntries, 0u);
-
-    HWND window = nullptr;
-    EXPECT_EQ(frame->GetWindow(&window), S_OK);
-    EXPECT_EQ(window, ax);
-    RECT border = {-1, -1, -1, -1};
-    EXPECT_EQ(frame->GetBorder(&border), S_OK);
-    EXPECT_TRUE(EqualRect(&border, &client));
-    frame->Release();
-    EXPECT_EQ(site.refCount, start);
-    destroyAndCheckReleased(ax);
-}
-
 TEST_F(AXWindowTest, SetActiveObjectHoldsOneReference)
 {
     HWND ax = createHosted();

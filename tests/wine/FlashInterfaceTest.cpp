@@ -172,7 +172,9 @@ TEST_F(FlashInterfaceTest, WrappersFreeEveryStringTheyMake)
 {
     ASSERT_NE(GetEnvironmentVariableW(L"OANOCACHE", nullptr, 0), 0u)
         << "without OANOCACHE freed BSTRs stay in the cache, out of the spy's sight";
-    AllocationSpy spy;
+    // Static: a revoke with blocks outstanding is put off, and the allocator
+    // keeps calling the spy until they are freed.
+    static AllocationSpy spy;
     ASSERT_EQ(CoRegisterMallocSpy(&spy), S_OK);
 
     const FailingWrapper calls[] = {
