@@ -556,7 +556,7 @@ HRESULT RecordingControl::activateInPlace(IOleClientSite* activeSite)
     frameInfoGiven.cb = sizeof frameInfoGiven;
     hr = inPlace->GetWindowContext(&givenFrame, &document, &positionGiven, &clipGiven, &frameInfoGiven);
     script_.record("site.GetWindowContext");
-    documentWindowGiven = reinterpret_cast<HWND>(document);
+    documentGiven = document;
     if (document && document != reinterpret_cast<IOleInPlaceUIWindow*>(0xdeadbeef))
         document->Release();
     replace<IOleInPlaceFrame>(frame, nullptr);

@@ -150,7 +150,7 @@ public:
     // From the latest in-place activation.
     bool inPlaceActive = false;
     IOleInPlaceFrame* frame = nullptr;
-    HWND documentWindowGiven = reinterpret_cast<HWND>(0xdeadbeef); // the site's answer, kept as given
+    IOleInPlaceUIWindow* documentGiven = nullptr; // the site's answer as given; not held
     RECT positionGiven = {};
     RECT clipGiven = {};
     OLEINPLACEFRAMEINFO frameInfoGiven = {};

@@ -1,5 +1,6 @@
 #include "support/RecordingWindow.h"
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -24,7 +25,7 @@ void registerClass()
 std::string hex(LPARAM value)
 {
     char text[24];
-    wsprintfA(text, "0x%lX", static_cast<unsigned long>(value));
+    std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
     return text;
 }
 

@@ -306,7 +306,7 @@ TEST_F(AXWindowTest, ActivatesAndDeactivatesInPlace)
     EXPECT_EQ(host->activeObject, static_cast<IOleInPlaceActiveObject*>(control));
 
     // What the control learnt from GetWindowContext.
-    EXPECT_EQ(control->documentWindowGiven, nullptr);
+    EXPECT_EQ(control->documentGiven, nullptr); // was a sentinel before the call
     const RECT client = {0, 0, 300, 200};
     EXPECT_TRUE(EqualRect(&control->positionGiven, &client));
     EXPECT_TRUE(EqualRect(&control->clipGiven, &client));
