@@ -51,7 +51,12 @@ HRESULT STDMETHODCALLTYPE FlashNotify::Invoke(DISPID dispid, REFIID, LCID, WORD,
         return S_OK;
     if (!params)
         return E_POINTER;
-    if (params->cArgs != 1 || V_VT(&params->rgvarg[0]) != VT_BSTR)
+    if (params->cArgs != 1)
+        return E_INVALIDARG;
+    // A count without its array is as unusable as no parameter block at all.
+    if (!params->rgvarg)
+        return E_POINTER;
+    if (V_VT(&params->rgvarg[0]) != VT_BSTR)
         return E_INVALIDARG;
     return S_OK;
 }
