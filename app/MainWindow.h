@@ -1,5 +1,10 @@
+// The main window: a modal dialog from DIALOG_MAIN whose loop is the
+// program's main loop.
 #pragma once
 
 #include <windows.h>
 
 INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The request that command 110 sends to the movie through ExternalInterface.
+extern const char externalCallTestRequest[];

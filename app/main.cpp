@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include "app/AboutDialog.h"
 #include "app/AppState.h"
 #include "app/MainWindow.h"
 #include "app/Startup.h"
@@ -10,6 +11,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
     ParseCommandLine(commandLine);
     OleInitialize(nullptr);
     registerAXClass();
+    appState.debugText = describeEnvironment();
     DialogBoxParamW(instance, L"DIALOG_MAIN", nullptr, MainDlgProc, 0);
     return 0;
 }
