@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/AppState.h"
@@ -16,6 +17,7 @@
 #include "movie/ApplyMetadata.h"
 #include "movie/MovieLoader.h"
 #include "support/MainDialog.h"
+#include "support/MessageTap.h"
 #include "support/RecordingControl.h"
 #include "support/RecordingWindow.h"
 
@@ -176,8 +178,18 @@ TEST_F(MovieLoaderTest, HandsModeVariablesAndMovieToTheControlThenConnectsFitsAn
     makeHost(300, 200);
     RecordingControl* control = script.latest();
     LONG references = control->references();
+    SetWindowTextW(main.handle(), L"Old - Quibbleton Player");
+    // What the main window's size handling finds when the fit reaches it.
+    MessageTap tap(script);
+    ASSERT_TRUE(tap.installed());
+    std::vector<std::pair<float, std::wstring>> atSize;
+    tap.onMessage = [&](const CWPSTRUCT& sent) {
+        if (sent.hwnd == main.handle() && sent.message == WM_SIZE)
+            atSize.push_back({appState.aspectRatio, windowText(main.handle())});
+    };
 
     EXPECT_TRUE(load(L"C:\\Movies\\intro \"one\".swf", "name=Ren\xE9&list=a,b c"));
+    tap.onMessage = nullptr;
 
     EXPECT_EQ(script.take(), (CallLog{"QueryInterface(IShockwaveFlash)", "put_WMode(direct)",
                                       "put_FlashVars(name=Ren\xC3\xA9&list=a,b c)",
@@ -207,6 +219,9 @@ TEST_F(MovieLoaderTest, HandsModeVariablesAndMovieToTheControlThenConnectsFitsAn
 
     EXPECT_EQ(windowText(main.handle()), L"Quibbleton Player");
     EXPECT_EQ(appState.aspectRatio, 0.0f);
+    // The fit came first, while the old ratio and title still stood.
+    ASSERT_FALSE(atSize.empty());
+    EXPECT_EQ(atSize.front(), std::make_pair(ratioBefore, std::wstring(L"Old - Quibbleton Player")));
 }
 
 TEST_F(MovieLoaderTest, AnEmptyMovieIsStillHandedToTheControl)
