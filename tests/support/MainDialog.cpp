@@ -99,6 +99,13 @@ RECT clientRect(HWND window)
     return r;
 }
 
+RECT windowRect(HWND window)
+{
+    RECT r = {-1, -1, -1, -1};
+    GetWindowRect(window, &r);
+    return r;
+}
+
 DialogTemplate::DialogTemplate(const std::wstring& caption, DWORD style)
 {
     // DLGTEMPLATE: style, extended style, item count, x, y, cx, cy.

@@ -56,8 +56,9 @@ void setClientSize(HWND window, int width, int height);
 // The child's window rectangle in its parent's client coordinates.
 RECT childRect(HWND child);
 
-// The window's client rectangle.
+// The window's client rectangle, and its outer one in screen coordinates.
 RECT clientRect(HWND window);
+RECT windowRect(HWND window);
 
 // A DLGTEMPLATE with the style of DIALOG_MAIN but no menu, the given caption,
 // and the one AX control (id 888, the Flash CLSID as text), in dialog units.

@@ -45,13 +45,6 @@ DisplayMode currentDisplayMode()
     return DisplayMode{mode.dmPelsWidth, mode.dmPelsHeight, mode.dmBitsPerPel, mode.dmDisplayFrequency};
 }
 
-RECT windowRect(HWND window)
-{
-    RECT r = {};
-    GetWindowRect(window, &r);
-    return r;
-}
-
 struct WindowState {
     LONG style;
     LONG exStyle;
@@ -205,19 +198,6 @@ TEST_F(FullscreenTest, EscapeHeldWhileWindowedDoesNothing)
     SendMessageW(dialog.window, WM_SIZE, 0, 0);
     expectWindowed();
     EXPECT_TRUE(IsWindowVisible(dialog.window));
-}
-
-TEST_F(FullscreenTest, TheWindowCanGoFullscreenAgainAfterLeaving)
-{
-    for (int round = 0; round < 2; ++round) {
-        SCOPED_TRACE(round);
-        enter();
-        EXPECT_EQ(windowRect(dialog.window), (RECT{0, 0, screenWidth, screenHeight}));
-        HeldKey escape(VK_ESCAPE, dialog.window);
-        ASSERT_TRUE(escape.down()) << "Escape never reached this thread";
-        SendMessageW(dialog.window, WM_NULL, 0, 0);
-        expectWindowed();
-    }
 }
 
 // The display-settings calls of the player's code, through its imports.

@@ -18,6 +18,7 @@
 #include "res/resource.h"
 #include "support/DialogWatcher.h"
 #include "support/MainDialog.h"
+#include "support/ProcessDriver.h"
 #include "support/RecordingControl.h"
 
 namespace {
@@ -36,13 +37,6 @@ std::string utf8(const std::wstring& text)
     std::string out(bytes, '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], bytes, nullptr, nullptr);
     return out;
-}
-
-std::wstring windowText(HWND window)
-{
-    wchar_t text[512] = L"";
-    GetWindowTextW(window, text, 512);
-    return text;
 }
 
 // Calls a function every few milliseconds from whatever message loop this

@@ -18,6 +18,7 @@
 #include "support/DialogWatcher.h"
 #include "support/HeldKey.h"
 #include "support/MainDialog.h"
+#include "support/ProcessDriver.h"
 #include "support/MessageTap.h"
 #include "support/RecordingControl.h"
 
@@ -25,20 +26,6 @@ namespace {
 
 const char requestText[] =
     "<invoke name=\"foo1\" returntype=\"xml\"><arguments><string>Hello</string></arguments></invoke>";
-
-std::wstring windowText(HWND window)
-{
-    wchar_t text[512] = L"";
-    GetWindowTextW(window, text, 512);
-    return text;
-}
-
-RECT windowRect(HWND window)
-{
-    RECT r = {};
-    GetWindowRect(window, &r);
-    return r;
-}
 
 bool checked(UINT item)
 {
@@ -206,14 +193,18 @@ TEST_F(MainWindowTest, InitialisesStateIconTitleDropTargetThenActivatesThenLaysO
 
 TEST_F(MainWindowTest, WithoutAnIconFileTheWindowStillComesUp)
 {
-    WorkingDirectory elsewhere(emptyFolder());
-    ASSERT_TRUE(elsewhere.changed());
-    MainDialog dialog(script);
-    ASSERT_TRUE(dialog.create());
-    EXPECT_FALSE(SendMessageW(dialog.window, WM_GETICON, ICON_SMALL, 0));
-    EXPECT_TRUE(IsWindowVisible(dialog.window));
-    EXPECT_TRUE(script.latest()->inPlaceActive);
-    EXPECT_EQ(childRect(dialog.host), clientRect(dialog.window));
+    std::wstring folder = emptyFolder();
+    {
+        WorkingDirectory elsewhere(folder);
+        ASSERT_TRUE(elsewhere.changed());
+        MainDialog dialog(script);
+        ASSERT_TRUE(dialog.create());
+        EXPECT_FALSE(SendMessageW(dialog.window, WM_GETICON, ICON_SMALL, 0));
+        EXPECT_TRUE(IsWindowVisible(dialog.window));
+        EXPECT_TRUE(script.latest()->inPlaceActive);
+        EXPECT_EQ(childRect(dialog.host), clientRect(dialog.window));
+    }
+    RemoveDirectoryW(folder.c_str());
 }
 
 TEST_F(MainWindowTest, TheBaseTitleKeepsTheFirst99Characters)

@@ -17,6 +17,7 @@
 #include "movie/ApplyMetadata.h"
 #include "movie/MovieLoader.h"
 #include "support/MainDialog.h"
+#include "support/ProcessDriver.h"
 #include "support/MessageTap.h"
 #include "support/RecordingControl.h"
 #include "support/RecordingWindow.h"
@@ -26,20 +27,6 @@ namespace {
 const wchar_t flashText[] = L"{D27CDB6E-AE6D-11CF-96B8-444553540000}";
 const wchar_t noHostText[] = L"}D27CDB6E-AE6D-11CF-96B8-444553540000}";
 const float ratioBefore = 2.25f;
-
-std::wstring windowText(HWND window)
-{
-    wchar_t text[512] = L"";
-    GetWindowTextW(window, text, 512);
-    return text;
-}
-
-RECT windowRect(HWND window)
-{
-    RECT r = {};
-    GetWindowRect(window, &r);
-    return r;
-}
 
 // The outer size a client area of width x height gets under a one-line menu bar.
 SIZE frameAround(HWND window, int width, int height)
