@@ -28,6 +28,9 @@ struct AppState {
     RECT savedWindowRect = {0, 0, 0, 0};
     LONG savedStyle = 0;
     LONG savedExStyle = 0;
+    // Also where the window restores to, which maximising it over the
+    // fullscreen state would otherwise overwrite.
+    WINDOWPLACEMENT savedPlacement = {};
 
     FlashNotify eventSink;
     IConnectionPointContainer* eventConnectionContainer = nullptr;

@@ -25,6 +25,8 @@ void EnterFullscreen()
     appState.savedExStyle = GetWindowLongW(window, GWL_EXSTYLE);
     appState.savedStyle = GetWindowLongW(window, GWL_STYLE);
     GetWindowRect(window, &appState.savedWindowRect);
+    appState.savedPlacement.length = sizeof appState.savedPlacement;
+    GetWindowPlacement(window, &appState.savedPlacement);
 
     SetWindowLongW(window, GWL_EXSTYLE, WS_EX_APPWINDOW | WS_EX_TOPMOST);
     SetWindowLongW(window, GWL_STYLE, static_cast<LONG>(WS_POPUP | WS_VISIBLE));
@@ -52,5 +54,9 @@ void LeaveFullscreen()
                  SWP_SHOWWINDOW);
     ShowWindow(window, SW_SHOWDEFAULT);
     SetMenu(window, appState.mainMenu);
+    // A window maximised before would otherwise come back unmaximised, at
+    // the screen's size, with nothing smaller to restore to.
+    if (appState.savedStyle & WS_MAXIMIZE)
+        SetWindowPlacement(window, &appState.savedPlacement);
     SendMessageW(window, WM_SIZE, 0, 0);
 }

@@ -200,6 +200,33 @@ TEST_F(FullscreenTest, EscapeHeldWhileWindowedDoesNothing)
     EXPECT_TRUE(IsWindowVisible(dialog.window));
 }
 
+// Going fullscreen maximises the window over its saved state; a window that
+// was maximised must come back maximised, and keep the size it restores to.
+TEST_F(FullscreenTest, AMaximisedWindowComesBackMaximisedWithItsRestoreSize)
+{
+    ShowWindow(dialog.window, SW_MAXIMIZE);
+    ASSERT_TRUE(IsZoomed(dialog.window));
+    WindowState maximised = stateOf(dialog.window);
+    enter();
+    {
+        HeldKey escape(VK_ESCAPE, dialog.window);
+        ASSERT_TRUE(escape.down()) << "Escape never reached this thread";
+        SendMessageW(dialog.window, WM_NULL, 0, 0);
+    }
+    EXPECT_FALSE(appState.fullscreen);
+    EXPECT_TRUE(IsZoomed(dialog.window));
+    WindowState now = stateOf(dialog.window);
+    EXPECT_EQ(now.style, maximised.style);
+    EXPECT_EQ(now.exStyle, maximised.exStyle);
+    EXPECT_EQ(now.frame, maximised.frame);
+    EXPECT_EQ(now.menu, maximised.menu);
+    RECT client = clientRect(dialog.window);
+    EXPECT_EQ(childRect(dialog.host), fittedAt15(client.right, client.bottom));
+
+    ShowWindow(dialog.window, SW_RESTORE);
+    EXPECT_EQ(windowRect(dialog.window), before.frame);
+}
+
 // The display-settings calls of the player's code, through its imports.
 std::vector<std::string> displayCalls;
 ImportPatch* enumPatch = nullptr;
