@@ -3,9 +3,14 @@
 // player's code (linked into the test executable) makes, with their
 // arguments, and can still pass them on through original().
 //
-//   static ImportPatch* patch;
-//   LONG WINAPI recordingChange(DEVMODEW* mode, DWORD flags) { ...; return patch->original<decltype(&ChangeDisplaySettingsW)>()(mode, flags); }
+//   ImportPatch* patch;
+//   LONG WINAPI recordingChange(DEVMODEW* mode, DWORD flags)
+//   {
+//       ...record...;
+//       return patch->original<decltype(&ChangeDisplaySettingsW)>()(mode, flags);
+//   }
 //   ImportPatch change("user32.dll", "ChangeDisplaySettingsW", reinterpret_cast<void*>(&recordingChange));
+//   patch = &change;
 //   ASSERT_TRUE(change.patched());
 #pragma once
 

@@ -18,8 +18,8 @@
 #include "support/DialogWatcher.h"
 #include "support/HeldKey.h"
 #include "support/MainDialog.h"
-#include "support/ProcessDriver.h"
 #include "support/MessageTap.h"
+#include "support/ProcessDriver.h"
 #include "support/RecordingControl.h"
 
 namespace {

@@ -17,8 +17,8 @@
 #include "movie/ApplyMetadata.h"
 #include "movie/MovieLoader.h"
 #include "support/MainDialog.h"
-#include "support/ProcessDriver.h"
 #include "support/MessageTap.h"
+#include "support/ProcessDriver.h"
 #include "support/RecordingControl.h"
 #include "support/RecordingWindow.h"
 
@@ -122,7 +122,7 @@ protected:
         script.logReferences = true;
     }
 
-    // The loader's result, with its log.
+    // The loader on the fixture's windows.
     bool load(const wchar_t* movie, const char* flashVars)
     {
         return loadMovie(main.handle(), host, movie, flashVars);
@@ -408,6 +408,7 @@ TEST_F(MovieLoaderTest, AFailedLoadStillLeavesTheHostAtTheStageSize)
 {
     script.withhold(IID_IShockwaveFlash);
     makeHost(123, 77);
+    SetWindowPos(host, nullptr, 5, 7, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     Untouched before = untouched();
 
     EXPECT_FALSE(applyMetadata(main.handle(), host, portalResponse));
@@ -437,7 +438,8 @@ TEST_F(MovieLoaderTest, TitleAndMovieUrlAreShownAsTheirUtf8Says)
         EXPECT_TRUE(applyMetadata(main.handle(), host, c.response));
         EXPECT_EQ(windowText(main.handle()), c.title);
         CallLog log = script.take();
-        EXPECT_NE(std::find(log.begin(), log.end(), "put_Movie(" + c.movie + ")"), log.end()) << testing::PrintToString(log);
+        EXPECT_NE(std::find(log.begin(), log.end(), "put_Movie(" + c.movie + ")"), log.end())
+            << testing::PrintToString(log);
         dropHost();
     }
 }
