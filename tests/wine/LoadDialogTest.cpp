@@ -228,25 +228,35 @@ TEST_F(LoadDialogTest, StartsWithThePathItIsGivenOrEmptyWithTheFocusInTheBox)
     EXPECT_TRUE(moviesLoaded().empty());
 }
 
-TEST_F(LoadDialogTest, EscapeAndTheCloseBoxEndItWith2AndLoadNothing)
+TEST_F(LoadDialogTest, EscapeAndTheCloseBoxEndItWith2AndEnterLoadsWhatWasTyped)
 {
     struct Case {
         const char* name;
         std::function<void(HWND)> end;
+        INT_PTR result;
+        std::vector<std::string> movies;
     } cases[] = {
-        {"Escape", [](HWND) { PostMessageW(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0); }},
-        {"the close box", [](HWND load) { PostMessageW(load, WM_CLOSE, 0, 0); }},
-        {"Cancel", [](HWND load) { PostMessageW(load, WM_COMMAND, IDCANCEL, 0); }},
+        {"Escape", [](HWND) { PostMessageW(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0); }, 2, {}},
+        {"the close box", [](HWND load) { PostMessageW(load, WM_CLOSE, 0, 0); }, 2, {}},
+        {"Cancel", [](HWND load) { PostMessageW(load, WM_COMMAND, IDCANCEL, 0); }, 2, {}},
+        {"Enter", [](HWND) { PostMessageW(GetFocus(), WM_KEYDOWN, VK_RETURN, 0); }, 1, {"C:\\typed.swf"}},
     };
+    // Enter must not take the other default button, Browse.
+    int browsed = 0;
+    DialogWatcher fileDialog(L"Open", [&](HWND shown) {
+        ++browsed;
+        PostMessageW(shown, WM_COMMAND, IDCANCEL, 0);
+    });
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         INT_PTR result = runLoadDialog(L"C:\\Games\\movie.swf", [&](HWND load) {
             SetDlgItemTextW(load, IDC_LOAD_PATH, L"C:\\typed.swf");
             c.end(load);
         });
-        EXPECT_EQ(result, 2);
+        EXPECT_EQ(result, c.result);
+        EXPECT_EQ(moviesLoaded(), c.movies);
     }
-    EXPECT_TRUE(moviesLoaded().empty());
+    EXPECT_EQ(browsed, 0);
 }
 
 TEST_F(LoadDialogTest, LoadWithAnEmptyBoxStillHandsAnEmptyMovieToTheControl)
