@@ -6,6 +6,11 @@
 
 void EnterFullscreen()
 {
+    // The command can still come from outside while the menu is gone; a
+    // second entry would save the fullscreen window as the one to go back to.
+    if (appState.fullscreen)
+        return;
+
     HWND window = appState.mainWindow;
     int screenWidth = GetSystemMetrics(SM_CXSCREEN);
     int screenHeight = GetSystemMetrics(SM_CYSCREEN);

@@ -189,6 +189,24 @@ TEST_F(FullscreenTest, EscapeAsTheCancelCommandPassesTheKeyOnAndLeaves)
     EXPECT_TRUE(IsWindowVisible(dialog.window));
 }
 
+// Without the menu, command 103 can still arrive from another program.
+TEST_F(FullscreenTest, EnteringAgainKeepsTheWindowToGoBackTo)
+{
+    enter();
+    RECT fullscreen = windowRect(dialog.window);
+    SendMessageW(dialog.window, WM_COMMAND, IDM_FULLSCREEN, 0);
+    EXPECT_TRUE(appState.fullscreen);
+    EXPECT_EQ(windowRect(dialog.window), fullscreen);
+    EXPECT_EQ(appState.savedStyle, before.style);
+    EXPECT_EQ(appState.savedWindowRect, before.frame);
+    {
+        HeldKey escape(VK_ESCAPE, dialog.window);
+        ASSERT_TRUE(escape.down()) << "Escape never reached this thread";
+        SendMessageW(dialog.window, WM_NULL, 0, 0);
+    }
+    expectWindowed();
+}
+
 TEST_F(FullscreenTest, EscapeHeldWhileWindowedDoesNothing)
 {
     HeldKey escape(VK_ESCAPE, dialog.window);
