@@ -15,7 +15,6 @@
 #include <fstream>
 #include <iterator>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -184,6 +183,12 @@ struct Snapshot {
 //   outlives it (see waitForUninstaller);
 // - the certificate stores and the URL cache, which the system's crypto fills
 //   on the first HTTPS request, the player's.
+void eraseBelow(std::set<std::wstring>* entries, const std::wstring& start)
+{
+    for (auto it = entries->begin(); it != entries->end();)
+        it = startsWithNoCase(*it, start) ? entries->erase(it) : std::next(it);
+}
+
 Snapshot takeSnapshot()
 {
     Snapshot snapshot;
@@ -191,14 +196,9 @@ Snapshot takeSnapshot()
     collectKeys(machine, L"Software", &snapshot.keys);
     collectFiles(L"C:\\users", tempFolder(), &snapshot.files);
     collectFiles(L"C:\\ProgramData", L"", &snapshot.files);
-    const std::wstring certificates[] = {L"HKCU\\Software\\Microsoft\\SystemCertificates",
-                                         L"HKLM\\Software\\Microsoft\\SystemCertificates"};
-    const std::wstring urlCache = folderPath(CSIDL_PROFILE) + L"\\AppData\\LocalLow\\Microsoft";
-    for (auto it = snapshot.keys.begin(); it != snapshot.keys.end();)
-        it = startsWithNoCase(*it, certificates[0]) || startsWithNoCase(*it, certificates[1]) ? snapshot.keys.erase(it)
-                                                                                               : std::next(it);
-    for (auto it = snapshot.files.begin(); it != snapshot.files.end();)
-        it = startsWithNoCase(*it, urlCache) ? snapshot.files.erase(it) : std::next(it);
+    eraseBelow(&snapshot.keys, L"HKCU\\Software\\Microsoft\\SystemCertificates");
+    eraseBelow(&snapshot.keys, L"HKLM\\Software\\Microsoft\\SystemCertificates");
+    eraseBelow(&snapshot.files, folderPath(CSIDL_PROFILE) + L"\\AppData\\LocalLow\\Microsoft");
     return snapshot;
 }
 
