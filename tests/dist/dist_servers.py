@@ -1,6 +1,7 @@
 """The portal the installed player talks to (with_servers.py): the test
 installer's player asks https://localhost:18431, scripts/build's loopback
-origin, so this server needs that fixed port (CTest: RESOURCE_LOCK portal)."""
+origin, so this server needs that fixed port (private_loopback.py gives each
+test a port of its own)."""
 
 import json
 import os

@@ -5,7 +5,7 @@
 # under Wine, the player asks the loopback portal for what a link names, and
 # --uninstall leaves no file behind.
 #
-#   with_servers.py dist_servers.py -- bash linux_install_test.sh BUILD_DIR SETUP.exe
+#   [private_loopback.py --] with_servers.py dist_servers.py -- bash linux_install_test.sh BUILD_DIR SETUP.exe
 #
 # SETUP.exe is the test installer, whose player asks the loopback portal.
 set -uo pipefail
