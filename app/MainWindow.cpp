@@ -63,7 +63,7 @@ void initialize(HWND window, HINSTANCE instance, HWND host)
     appState.mainWindow = window;
     appState.mainMenu = GetMenu(window);
 
-    HANDLE icon = LoadImageW(nullptr, L"regular.ico", IMAGE_ICON, 0, 0, LR_LOADFROMFILE);
+    HANDLE icon = loadWindowIcon();
     if (icon)
         SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
 
@@ -150,6 +150,31 @@ void applyEscapeRule()
 }
 
 } // namespace
+
+HANDLE loadWindowIcon()
+{
+    HANDLE icon = LoadImageW(nullptr, L"regular.ico", IMAGE_ICON, 0, 0, LR_LOADFROMFILE);
+    if (icon)
+        return icon;
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return nullptr;
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        if (path.size() >= 32768)
+            return nullptr;
+        path.resize(path.size() * 2);
+    }
+    size_t folderEnd = path.find_last_of(L'\\');
+    if (folderEnd == std::wstring::npos)
+        return nullptr;
+    path.replace(folderEnd + 1, std::wstring::npos, L"regular.ico");
+    return LoadImageW(nullptr, path.c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE);
+}
 
 INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM)
 {

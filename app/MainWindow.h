@@ -8,3 +8,8 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 
 // The request that command 110 sends to the movie through ExternalInterface.
 extern const char externalCallTestRequest[];
+
+// The window icon: the file "regular.ico" in the working directory, or else
+// the one beside the program (a link opened from a browser starts the player
+// in the browser's folder). Null when neither loads.
+HANDLE loadWindowIcon();
