@@ -19,7 +19,7 @@ def _portal(pki):
     except OSError as error:
         if error.errno != errno.EADDRINUSE:
             raise
-    print(f"play: port {PORT} is in use (a test run?); waiting for it", file=sys.stderr)
+    print(f"demo portal: port {PORT} is in use (a test run?); waiting for it", file=sys.stderr)
     return portal_server(pki, wait=300)
 
 
