@@ -3,7 +3,7 @@ compiles into the player (QP_PORTAL_ORIGIN=https://localhost:18431).
 
     from portal import portal_server, metadata, movie, PORT
     site = portal_server(pki)                       # TLS on 127.0.0.1:18431
-    movies = Server("127.0.0.1").route("/m.swf", body(movie(), "application/x-shockwave-flash"))
+    movies = Server("127.0.0.1").route("/m.swf", body(movie(), content_type="application/x-shockwave-flash"))
     site.route(entry_path("123_7"), body(metadata(550, 400, "Demo", movies.url("/m.swf"), "a=1")))
 
 Used by the end-to-end tests (tests/wine/player_servers.py), the demo of
