@@ -65,11 +65,21 @@ HWND PlayerRun::waitForWindow(DWORD timeoutMs)
         return window_;
     const DWORD start = GetTickCount();
     HWND found = process.waitForWindow(timeoutMs);
+    if (!found)
+        return nullptr;
     // The window can show before its initialisation ends (fitting it around
-    // the movie shows it); it is complete once the player waits for input.
+    // the movie shows it; under Wine, WaitForInputIdle can return before the
+    // end too). Centring it is the last step: wait for that.
     const DWORD spent = GetTickCount() - start;
-    if (found && WaitForInputIdle(process.process(), spent < timeoutMs ? timeoutMs - spent : 0) == 0)
-        window_ = found;
+    waitUntil(
+        [&] {
+            RECT outer;
+            GetWindowRect(found, &outer);
+            const POINT origin = centredOrigin(outer);
+            return outer.left == origin.x && outer.top == origin.y;
+        },
+        spent < timeoutMs ? timeoutMs - spent : 0);
+    window_ = found;
     return window_;
 }
 
