@@ -13,6 +13,8 @@ for it: portal_server waits up to `wait` seconds for a busy port.
 
 import os
 import runpy
+import sys
+import time
 
 from loopback import Server
 
@@ -29,7 +31,12 @@ def entry_path(entry):
 
 def portal_server(pki, wait=60):
     tls = (os.path.join(pki, "localhost.pem"), os.path.join(pki, "localhost.key"))
-    return Server("127.0.0.1", PORT, tls=tls, wait=wait)
+    start = time.monotonic()
+    server = Server("127.0.0.1", PORT, tls=tls, wait=wait)
+    waited = time.monotonic() - start
+    if waited > 1:
+        print(f"portal: waited {waited:.1f} s for port {PORT}", file=sys.stderr)
+    return server
 
 
 def metadata(width, height, title, swf, flash_vars):
