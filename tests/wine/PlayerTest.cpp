@@ -165,7 +165,7 @@ TEST(Player, RequestsExactlyTheEntryTheCommandLineNames)
     struct RequestCase {
         const char* name;
         std::wstring arguments;
-        std::string request; // empty: none
+        std::string request;
         const wchar_t* title;
     };
     const RequestCase cases[] = {
