@@ -1013,7 +1013,15 @@ void FlashControl::onFrameTimer()
         RECT client;
         GetClientRect(stageWindow_, &client);
         RECT indicator = frameIndicatorRect(client, stage_);
-        InvalidateRect(stageWindow_, &indicator, FALSE);
+        // Once the stage has moved on the screen, the whole of it, as the real
+        // control draws every frame: a container that moves us while it
+        // resizes may then erase its background over the bits that were moved
+        // with us (a parent without WS_CLIPCHILDREN), without invalidating us.
+        RECT onScreen;
+        GetWindowRect(stageWindow_, &onScreen);
+        bool moved = onScreen.left != shownAt_.x || onScreen.top != shownAt_.y;
+        shownAt_ = {onScreen.left, onScreen.top};
+        InvalidateRect(stageWindow_, moved ? nullptr : &indicator, FALSE);
         if (!fsCommands_.empty()) {
             AddRef(); // an event sink may release the control
             WPARAM generation = generation_;

@@ -282,4 +282,5 @@ private:
     std::vector<swf::FsCommand> fsCommands_;
     LARGE_INTEGER playStart_ = {};
     uint64_t shownFrames_ = 0; // frames elapsed at the last repaint
+    POINT shownAt_ = {0, 0};   // the stage window's screen origin at that repaint
 };

@@ -108,6 +108,14 @@ qp_register_swfcontrol() {
     </dev/null >/dev/null 2>&1 || echo "wine-env: could not register $dll" >&2
 }
 
+# Keeps Wine's desktop up for the whole session (tests/tools/HoldDesktop.cpp
+# says why). Needs the tool from the build.
+qp_hold_desktop() {
+  local tool="$qp_root/build/tests/qp_hold_desktop.exe"
+  [ -f "$tool" ] || return 0
+  wine "$tool" </dev/null >/dev/null 2>&1 &
+}
+
 qp_wine_start() {
   # A wineserver that started without a display would poison GUI runs.
   wineserver -k 2>/dev/null || true
@@ -116,6 +124,7 @@ qp_wine_start() {
   qp_prefix_init
   wineserver -p
   wine cmd /c exit </dev/null >/dev/null 2>&1
+  qp_hold_desktop
   qp_trust_test_ca
   qp_register_swfcontrol
 }

@@ -45,12 +45,17 @@ std::vector<std::string> loopbackRequests(const char* name)
     FILE* file = _wfopen(winePath(log).c_str(), L"rb");
     if (!file)
         return requests;
-    char line[4096];
-    while (fgets(line, sizeof line, file)) {
-        std::string request = line;
-        while (!request.empty() && (request.back() == '\n' || request.back() == '\r'))
-            request.pop_back();
-        requests.push_back(request);
+    // Request targets can be tens of kilobytes long: read whole lines.
+    std::string request;
+    for (int c; (c = fgetc(file)) != EOF;) {
+        if (c == '\n') {
+            if (!request.empty() && request.back() == '\r')
+                request.pop_back();
+            requests.push_back(request);
+            request.clear();
+        } else {
+            request += static_cast<char>(c);
+        }
     }
     fclose(file);
     return requests;

@@ -99,6 +99,12 @@ DrivenProcess::~DrivenProcess()
 
 bool DrivenProcess::start(const std::wstring& exe, const std::wstring& arguments, const std::wstring& workDir)
 {
+    // Wine starts its desktop process for the first process that needs the
+    // desktop, handing it that process's standard error. Were that the child,
+    // the desktop would hold the pipe below open for as long as this process
+    // runs, and the readers would wait for its end forever.
+    GetDesktopWindow();
+
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE outWrite = nullptr;
     HANDLE errWrite = nullptr;
