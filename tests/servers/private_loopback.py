@@ -1,13 +1,16 @@
 """Runs a program in a network namespace of its own, with its loopback up.
 
     python3 private_loopback.py -- PROGRAM [ARGS...]
+    python3 private_loopback.py --check
+
 
 Fixed loopback ports (the test portal's 18431) are then the program's alone:
 servers it starts bind them without waiting for other test runs on the
 machine, and no other run's clients reach them. Unix sockets (the X display,
 wineservers) are files and work as before. Needs the right to make a network
 namespace (root); without it the program runs in the machine's namespace,
-with a note on standard error. The exit code is PROGRAM's.
+with a note on standard error. The exit code is PROGRAM's. --check exits 0
+when a network namespace can be made here, 1 when not.
 """
 
 import ctypes
@@ -34,7 +37,17 @@ def enter_private_network():
     return None
 
 
+def can_make_private_network():
+    child = os.fork()
+    if child == 0:
+        os._exit(0 if enter_private_network() is None else 1)
+    _, status = os.waitpid(child, 0)
+    return os.waitstatus_to_exitcode(status) == 0
+
+
 def main(argv):
+    if argv[1:] == ["--check"]:
+        return 0 if can_make_private_network() else 1
     if len(argv) < 3 or argv[1] != "--":
         print("usage: private_loopback.py -- PROGRAM [ARGS...]", file=sys.stderr)
         return 2
