@@ -16,22 +16,6 @@
 
 namespace {
 
-struct Found {
-    DWORD processId;
-    HWND window;
-};
-
-BOOL CALLBACK matchVisible(HWND window, LPARAM param)
-{
-    Found* found = reinterpret_cast<Found*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != found->processId || !IsWindowVisible(window))
-        return TRUE;
-    found->window = window;
-    return FALSE;
-}
-
 BOOL CALLBACK matchPlayingStage(HWND window, LPARAM param)
 {
     if (className(window) != L"QuibbletonSwfStage" || windowText(window).rfind(L"Playing:", 0) != 0)
@@ -80,11 +64,10 @@ Sample runOnce(const std::wstring& exe, const std::wstring& argument, bool waitF
         return sample;
     }
 
-    Found found = {process.dwProcessId, nullptr};
+    HWND window = nullptr;
     for (;;) {
-        found.window = nullptr;
-        EnumWindows(matchVisible, reinterpret_cast<LPARAM>(&found));
-        if (found.window && (!waitForMovie || playing(found.window)))
+        window = visibleWindowOf(process.dwProcessId);
+        if (window && (!waitForMovie || playing(window)))
             break;
         QueryPerformanceCounter(&now);
         if (now.QuadPart - start.QuadPart > 30 * frequency.QuadPart ||
@@ -93,7 +76,7 @@ Sample runOnce(const std::wstring& exe, const std::wstring& argument, bool waitF
         Sleep(1);
     }
     QueryPerformanceCounter(&now);
-    if (found.window && (!waitForMovie || playing(found.window))) {
+    if (window && (!waitForMovie || playing(window))) {
         sample.ok = true;
         sample.milliseconds = 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) /
                               static_cast<double>(frequency.QuadPart);
@@ -104,7 +87,7 @@ Sample runOnce(const std::wstring& exe, const std::wstring& argument, bool waitF
         counters.cb = sizeof counters;
         if (GetProcessMemoryInfo(process.hProcess, &counters, sizeof counters))
             sample.residentMegabytes = static_cast<double>(counters.WorkingSetSize) / (1024.0 * 1024.0);
-        PostMessageW(found.window, WM_CLOSE, 0, 0);
+        PostMessageW(window, WM_CLOSE, 0, 0);
     }
     if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0)
         TerminateProcess(process.hProcess, 1);

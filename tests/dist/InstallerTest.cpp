@@ -288,22 +288,6 @@ bool waitForUninstaller()
     return false;
 }
 
-struct WindowSearch {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK matchWindow(HWND window, LPARAM param)
-{
-    WindowSearch* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId || !IsWindowVisible(window))
-        return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
 // What a link started: the program's path, the main window's title, and
 // whether the Flash control runs in it (its stage window in the host window).
 struct Launch {
@@ -338,9 +322,7 @@ Launch openLink(const std::wstring& link, const std::wstring& awaitedTitle = L""
 
     HWND window = nullptr;
     for (int i = 0; i < 1000 && !window; ++i) {
-        WindowSearch search = {processId, nullptr};
-        EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
-        window = search.found;
+        window = visibleWindowOf(processId);
         if (!window && WaitForSingleObject(execute.hProcess, 20) == WAIT_OBJECT_0)
             break;
     }

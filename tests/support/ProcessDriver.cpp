@@ -87,6 +87,13 @@ BOOL CALLBACK matchWindow(HWND window, LPARAM param)
 
 } // namespace
 
+HWND visibleWindowOf(DWORD processId, const std::wstring& titlePart)
+{
+    WindowSearch search = {processId, &titlePart, nullptr};
+    EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 DrivenProcess::~DrivenProcess()
 {
     kill();
@@ -141,10 +148,8 @@ HWND DrivenProcess::waitForWindow(DWORD timeoutMs, const std::wstring& titlePart
 {
     DWORD start = GetTickCount();
     for (;;) {
-        WindowSearch search = {info_.dwProcessId, &titlePart, nullptr};
-        EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found)
-            return search.found;
+        if (HWND found = visibleWindowOf(info_.dwProcessId, titlePart))
+            return found;
         if (WaitForSingleObject(info_.hProcess, 0) == WAIT_OBJECT_0 || GetTickCount() - start > timeoutMs)
             return nullptr;
         Sleep(20);

@@ -53,6 +53,9 @@ private:
     std::string err_;
 };
 
-// Every visible top-level window of a process.
+// A visible top-level window of the process whose title contains the text
+// (any title when empty), or null.
+HWND visibleWindowOf(DWORD processId, const std::wstring& titlePart = L"");
+
 std::wstring windowText(HWND window);
 std::wstring className(HWND window);
