@@ -29,7 +29,6 @@ import fcntl
 import hashlib
 import os
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
@@ -38,6 +37,7 @@ sys.dont_write_bytecode = True
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(os.path.dirname(HERE), "servers"))
 import testpki  # noqa: E402
+from forwarded_child import ForwardedChild  # noqa: E402
 
 # Part of the template's stamp: change it when the recipe below changes.
 RECIPE = "1"
@@ -116,16 +116,7 @@ def main(argv):
     if "--gtest_list_tests" in command:
         return subprocess.call(command)
 
-    child = None
-
-    def forward(signum, frame):
-        if child is not None and child.poll() is None:
-            child.send_signal(signum)
-        else:
-            raise KeyboardInterrupt
-
-    for signum in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
-        signal.signal(signum, forward)
+    child = ForwardedChild()
 
     template = ensure_template(build)
     scratch_root = os.path.join(build, "scratch")
@@ -136,19 +127,11 @@ def main(argv):
         # The copy replaces the empty folder mkdtemp reserved.
         os.rmdir(prefix)
         subprocess.run(["cp", "-a", "--reflink=auto", template, prefix], check=True)
-        child = subprocess.Popen(command, env=env)
-        while True:
-            try:
-                code = child.wait()
-                return 128 - code if code < 0 else code
-            except KeyboardInterrupt:
-                child.kill()
+        return child.run(command, env)
     except KeyboardInterrupt:
         return 130
     finally:
-        if child is not None and child.poll() is None:
-            child.kill()
-            child.wait()
+        child.stop()
         stop_wineserver(env)
         shutil.rmtree(prefix, ignore_errors=True)
 

@@ -25,7 +25,6 @@ tests/support/LoopbackServers.h reads the variables on the Windows side.
 import os
 import runpy
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
@@ -34,6 +33,7 @@ sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import loopback  # noqa: E402
 import testpki  # noqa: E402
+from forwarded_child import ForwardedChild  # noqa: E402
 
 
 def main(argv):
@@ -46,16 +46,7 @@ def main(argv):
 
     servers = {}
     log_dir = tempfile.mkdtemp(prefix="qp-servers-")
-    child = None
-
-    def forward(signum, frame):
-        if child is not None and child.poll() is None:
-            child.send_signal(signum)
-        else:
-            raise KeyboardInterrupt
-
-    for signum in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
-        signal.signal(signum, forward)
+    child = ForwardedChild()
     try:
         pki = testpki.ensure()
         servers = runpy.run_path(setup_path)["servers"](pki)
@@ -69,19 +60,11 @@ def main(argv):
                 server.log_to(log_path)
                 env[key + "_LOG"] = log_path
             server.start()
-        child = subprocess.Popen(command, env=env)
-        while True:
-            try:
-                code = child.wait()
-                return 128 - code if code < 0 else code
-            except KeyboardInterrupt:
-                child.kill()
+        return child.run(command, env)
     except KeyboardInterrupt:
         return 130
     finally:
-        if child is not None and child.poll() is None:
-            child.kill()
-            child.wait()
+        child.stop()
         loopback.stop_all(servers.values())
         shutil.rmtree(log_dir, ignore_errors=True)
 
