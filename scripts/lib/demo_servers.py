@@ -8,7 +8,7 @@ import errno
 import sys
 
 from loopback import Server, body
-from portal import PORT, entry_path, metadata, movie, portal_server
+from portal import PORT, demo, entry_path, metadata, portal_server
 
 ENTRY = "demo"
 
@@ -25,7 +25,7 @@ def _portal(pki):
 
 def servers(pki):
     movies = Server("127.0.0.1")
-    movies.route("/demo.swf", body(movie(550, 400, fps=24, frames=48, background=(0x33, 0x66, 0xCC)),
+    movies.route("/demo.swf", body(demo(),
                                    content_type="application/x-shockwave-flash"))
     site = _portal(pki)
     site.route(entry_path(ENTRY), body(metadata(550, 400, "Quibbleton Demo", movies.url("/demo.swf"),

@@ -22,7 +22,8 @@ PORT = 18431
 ENTRY_PATH = "/portal/swf-player-meta/"
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
-movie = runpy.run_path(os.path.join(ROOT, "scripts", "make-swf"))["movie"]
+_make_swf = runpy.run_path(os.path.join(ROOT, "scripts", "make-swf"))
+movie, demo = _make_swf["movie"], _make_swf["demo"]
 
 
 def entry_path(entry):
