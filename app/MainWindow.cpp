@@ -8,6 +8,7 @@
 #include "app/AppState.h"
 #include "app/Fullscreen.h"
 #include "app/Layout.h"
+#include "app/StartupTrace.h"
 #include "axhost/AXHost.h"
 #include "axhost/DropTarget.h"
 #include "movie/ApplyMetadata.h"
@@ -40,7 +41,9 @@ void loadPortalEntry(HWND window, HINSTANCE instance, HWND host)
     std::string url = base + appState.portalId;
     if (!appState.portalIdSuffix.empty())
         url += "_" + appState.portalIdSuffix;
+    traceMark("dialog");
     applyMetadata(window, host, fetchUrl(url.c_str()));
+    traceMark("movie");
 }
 
 // The outer size comes from the current client size: the template's, or the
@@ -73,13 +76,16 @@ void initialize(HWND window, HINSTANCE instance, HWND host)
     appState.dropTarget = new DropTarget(openDroppedFile);
     RegisterDragDrop(window, appState.dropTarget);
 
+    traceMark("dialog");
     SendMessageW(host, AXM_ACTIVATE, 1, 0);
+    traceMark("control");
     SendMessageW(window, WM_SIZE, 0, 0);
 
     if (!appState.portalId.empty())
         loadPortalEntry(window, instance, host);
 
     centreOnScreen(window);
+    traceMark("window");
 }
 
 void callExternalInterfaceTest(HWND host)

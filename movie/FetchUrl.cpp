@@ -1,8 +1,11 @@
 #include "movie/FetchUrl.h"
 
+#include "app/StartupTrace.h"
 #include "movie/WineTrust.h"
 
+// libcurl brings winsock2.h, which must come before windows.h.
 #include <curl/curl.h>
+#include <windows.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -21,6 +24,24 @@ size_t appendResponseBytes(char* data, size_t size, size_t count, void* response
     return n;
 }
 
+namespace {
+
+// libcurl times the connection and the TLS handshake from the transfer's start.
+void traceTransfer(CURL* curl, std::int64_t start)
+{
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    curl_off_t connected = 0, secured = 0;
+    curl_easy_getinfo(curl, CURLINFO_CONNECT_TIME_T, &connected);
+    curl_easy_getinfo(curl, CURLINFO_APPCONNECT_TIME_T, &secured);
+    if (connected > 0)
+        traceMarkAt("connect", start + connected * frequency.QuadPart / 1000000);
+    if (secured > 0)
+        traceMarkAt("tls", start + secured * frequency.QuadPart / 1000000);
+}
+
+} // namespace
+
 std::string fetchUrl(const char* url)
 {
     // A handle that cannot be made is not checked: libcurl then refuses every
@@ -34,6 +55,7 @@ std::string fetchUrl(const char* url)
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, appendResponseBytes);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &response);
+    traceMark("setup");
 
     // Wine's Schannel accepts any server certificate when libcurl leaves the
     // check to it, so there libcurl checks the chain itself against the
@@ -42,11 +64,18 @@ std::string fetchUrl(const char* url)
         std::string roots = trustedRootsPem();
         curl_blob blob = {&roots[0], roots.size(), CURL_BLOB_COPY};
         curl_easy_setopt(curl, CURLOPT_CAINFO_BLOB, &blob);
+        traceMark("certificates");
     }
 
+    LARGE_INTEGER start = {};
+    if (tracing())
+        QueryPerformanceCounter(&start);
     const CURLcode result = curl_easy_perform(curl);
+    if (tracing())
+        traceTransfer(curl, start.QuadPart);
     if (result != CURLE_OK)
         fprintf(stderr, "%s", curl_easy_strerror(result));
     curl_easy_cleanup(curl);
+    traceMark("request");
     return response;
 }
