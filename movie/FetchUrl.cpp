@@ -40,6 +40,56 @@ void traceTransfer(CURL* curl, std::int64_t start)
         traceMarkAt("tls", start + secured * frequency.QuadPart / 1000000);
 }
 
+bool isHttps(const char* url)
+{
+    static const char scheme[] = "https:";
+    for (size_t i = 0; i + 1 < sizeof scheme; ++i) {
+        const char c = url[i];
+        if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != scheme[i])
+            return false;
+    }
+    return true;
+}
+
+void trustRoots(CURL* curl)
+{
+    std::string roots = trustedRootsPem();
+    curl_blob blob = {&roots[0], roots.size(), CURL_BLOB_COPY};
+    curl_easy_setopt(curl, CURLOPT_CAINFO_BLOB, &blob);
+    traceMark("certificates");
+}
+
+CURLcode perform(CURL* curl)
+{
+    LARGE_INTEGER start = {};
+    if (tracing())
+        QueryPerformanceCounter(&start);
+    const CURLcode result = curl_easy_perform(curl);
+    if (tracing())
+        traceTransfer(curl, start.QuadPart);
+    return result;
+}
+
+// A plain http:// transfer went without the roots and stopped where it was
+// redirected to https://; it goes on from there with them, within what is
+// left of the time limit.
+CURLcode continueOverHttps(CURL* curl)
+{
+    char* target = nullptr;
+    curl_off_t spentMicroseconds = 0;
+    curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &target);
+    curl_easy_getinfo(curl, CURLINFO_TOTAL_TIME_T, &spentMicroseconds);
+    if (!target || !isHttps(target))
+        return CURLE_UNSUPPORTED_PROTOCOL;
+    const std::string next = target; // the handle owns its copy
+    trustRoots(curl);
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_URL, next.c_str());
+    const long left = 10000L - static_cast<long>(spentMicroseconds / 1000);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, left > 1 ? left : 1L);
+    return perform(curl);
+}
+
 } // namespace
 
 std::string fetchUrl(const char* url)
@@ -60,19 +110,18 @@ std::string fetchUrl(const char* url)
     // Wine's Schannel accepts any server certificate when libcurl leaves the
     // check to it, so there libcurl checks the chain itself against the
     // trusted roots. On Windows the defaults verify and stay untouched.
-    if (runningUnderWine()) {
-        std::string roots = trustedRootsPem();
-        curl_blob blob = {&roots[0], roots.size(), CURL_BLOB_COPY};
-        curl_easy_setopt(curl, CURLOPT_CAINFO_BLOB, &blob);
-        traceMark("certificates");
-    }
+    // Gathering the roots takes time, so a plain http:// transfer goes
+    // without them, but may then not follow a redirect to https:// by itself.
+    const bool ownCheck = runningUnderWine();
+    const bool secure = isHttps(url);
+    if (ownCheck && secure)
+        trustRoots(curl);
+    else if (ownCheck)
+        curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http");
 
-    LARGE_INTEGER start = {};
-    if (tracing())
-        QueryPerformanceCounter(&start);
-    const CURLcode result = curl_easy_perform(curl);
-    if (tracing())
-        traceTransfer(curl, start.QuadPart);
+    CURLcode result = perform(curl);
+    if (ownCheck && !secure && result == CURLE_UNSUPPORTED_PROTOCOL)
+        result = continueOverHttps(curl);
     if (result != CURLE_OK)
         fprintf(stderr, "%s", curl_easy_strerror(result));
     curl_easy_cleanup(curl);

@@ -146,10 +146,21 @@ TEST(FetchUrl, ConnectsOverIpv4Only)
 
 TEST(FetchTls, TrustsTheTestCaOfThePrefix)
 {
-    const Fetched got = fetch(loopbackUrl("https", "localhost", "https", "/hello"));
-    EXPECT_EQ(got.body, hello);
-    EXPECT_EQ(got.errors, "");
-    EXPECT_EQ(loopbackRequests("https"), Requests({"GET /hello"}));
+    {
+        SCOPED_TRACE("asked for directly");
+        const Fetched got = fetch(loopbackUrl("https", "localhost", "https", "/hello"));
+        EXPECT_EQ(got.body, hello);
+        EXPECT_EQ(got.errors, "");
+        EXPECT_EQ(loopbackRequests("https"), Requests({"GET /hello"}));
+    }
+    {
+        SCOPED_TRACE("redirected to from http://");
+        const Fetched got = fetch(loopbackUrl("http", "127.0.0.1", "http", "/to-https"));
+        EXPECT_EQ(got.body, hello);
+        EXPECT_EQ(got.errors, "");
+        EXPECT_EQ(loopbackRequests("http"), Requests({"GET /to-https"}));
+        EXPECT_EQ(loopbackRequests("https"), Requests({"GET /hello", "GET /hello"}));
+    }
 }
 
 // Wine's Schannel would take both of these certificates; libcurl must check
@@ -170,6 +181,12 @@ TEST(FetchTls, RejectsCertificatesItCannotVerify)
         const Fetched got = fetch(loopbackUrl("https", "localhost", c.server, "/hello"));
         EXPECT_EQ(got.body, "");
         EXPECT_EQ(got.errors, curl_easy_strerror(CURLE_PEER_FAILED_VERIFICATION));
+        EXPECT_EQ(loopbackRequests(c.server), Requests());
+
+        // Reached through a redirect from a plain http:// URL, the same check.
+        const Fetched redirected = fetch(loopbackUrl("http", "127.0.0.1", "http", (std::string("/to-") + c.server).c_str()));
+        EXPECT_EQ(redirected.body, "");
+        EXPECT_EQ(redirected.errors, curl_easy_strerror(CURLE_PEER_FAILED_VERIFICATION));
         EXPECT_EQ(loopbackRequests(c.server), Requests());
     }
 }
