@@ -7,6 +7,7 @@
 #include "app/AboutDialog.h"
 #include "app/AppState.h"
 #include "app/Fullscreen.h"
+#include "app/LateBound.h"
 #include "app/Layout.h"
 #include "app/StartupTrace.h"
 #include "axhost/AXHost.h"
@@ -137,7 +138,7 @@ void command(HWND window, HINSTANCE instance, HWND host, WORD id)
         toggleMenuMark(&appState.menu105Mark, IDM_MARK_105);
         break;
     case IDM_SUPPORT:
-        ShellExecuteW(nullptr, nullptr, QP_SUPPORTER_URL, nullptr, nullptr, SW_SHOW);
+        lateShellExecuteW(nullptr, nullptr, QP_SUPPORTER_URL, nullptr, nullptr, SW_SHOW);
         break;
     case IDM_ABOUT:
         DialogBoxParamW(instance, L"DIALOG_ABOUT", window, AboutDlgProc, 0);
