@@ -7,7 +7,9 @@
 #include "app/AboutDialog.h"
 #include "app/AppState.h"
 #include "app/Fullscreen.h"
+#include "app/LateBound.h"
 #include "app/Layout.h"
+#include "app/StartupTrace.h"
 #include "axhost/AXHost.h"
 #include "axhost/DropTarget.h"
 #include "movie/ApplyMetadata.h"
@@ -40,7 +42,9 @@ void loadPortalEntry(HWND window, HINSTANCE instance, HWND host)
     std::string url = base + appState.portalId;
     if (!appState.portalIdSuffix.empty())
         url += "_" + appState.portalIdSuffix;
+    traceMark("dialog");
     applyMetadata(window, host, fetchUrl(url.c_str()));
+    traceMark("movie");
 }
 
 // The outer size comes from the current client size: the template's, or the
@@ -73,13 +77,16 @@ void initialize(HWND window, HINSTANCE instance, HWND host)
     appState.dropTarget = new DropTarget(openDroppedFile);
     RegisterDragDrop(window, appState.dropTarget);
 
+    traceMark("dialog");
     SendMessageW(host, AXM_ACTIVATE, 1, 0);
+    traceMark("control");
     SendMessageW(window, WM_SIZE, 0, 0);
 
     if (!appState.portalId.empty())
         loadPortalEntry(window, instance, host);
 
     centreOnScreen(window);
+    traceMark("window");
 }
 
 void callExternalInterfaceTest(HWND host)
@@ -131,7 +138,7 @@ void command(HWND window, HINSTANCE instance, HWND host, WORD id)
         toggleMenuMark(&appState.menu105Mark, IDM_MARK_105);
         break;
     case IDM_SUPPORT:
-        ShellExecuteW(nullptr, nullptr, QP_SUPPORTER_URL, nullptr, nullptr, SW_SHOW);
+        lateShellExecuteW(nullptr, nullptr, QP_SUPPORTER_URL, nullptr, nullptr, SW_SHOW);
         break;
     case IDM_ABOUT:
         DialogBoxParamW(instance, L"DIALOG_ABOUT", window, AboutDlgProc, 0);

@@ -5,11 +5,14 @@
 #include "app/AppState.h"
 #include "app/MainWindow.h"
 #include "app/Startup.h"
+#include "app/StartupTrace.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
 {
+    traceMark("loader");
     ParseCommandLine(commandLine);
     OleInitialize(nullptr);
+    traceMark("ole");
     registerAXClass();
     appState.debugText = describeEnvironment();
     DialogBoxParamW(instance, L"DIALOG_MAIN", nullptr, MainDlgProc, 0);

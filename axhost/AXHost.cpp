@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "app/StartupTrace.h"
+
 namespace {
 
 enum { TEXT_UNITS = 1000 };
@@ -313,8 +315,12 @@ LRESULT CALLBACK AXWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 {
     AXHost* host = hostOf(window);
     switch (message) {
-    case WM_CREATE:
-        return create(window, message, lParam);
+    case WM_CREATE: {
+        traceMark("dialog");
+        const LRESULT result = create(window, message, lParam);
+        traceMark("control");
+        return result;
+    }
 
     case AXM_ATTACH:
         // A window gets one host; a second would orphan the first and its control.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/AppState.h"
+#include "app/LateBound.h"
 #include "movie/LoadDialog.h"
 
 HRESULT STDMETHODCALLTYPE DropTarget::QueryInterface(REFIID iid, void** object)
@@ -60,8 +61,8 @@ HRESULT STDMETHODCALLTYPE DropTarget::Drop(IDataObject* data, DWORD, POINTL, DWO
     // than offer some other file.
     if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
         HDROP drop = static_cast<HDROP>(medium.hGlobal);
-        if (DragQueryFileW(drop, 0, nullptr, 0) < MAX_PATH)
-            length = DragQueryFileW(drop, 0, path, MAX_PATH);
+        if (lateDragQueryFileW(drop, 0, nullptr, 0) < MAX_PATH)
+            length = lateDragQueryFileW(drop, 0, path, MAX_PATH);
     }
     // The path is copied; the medium is the data object's to take back.
     ReleaseStgMedium(&medium);

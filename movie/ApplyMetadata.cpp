@@ -1,6 +1,7 @@
 #include "movie/ApplyMetadata.h"
 
 #include "app/AppState.h"
+#include "app/StartupTrace.h"
 #include "movie/MetaRecord.h"
 #include "movie/MovieLoader.h"
 #include "movie/MovieMetadata.h"
@@ -18,6 +19,7 @@ bool applyMetadata(HWND mainWindow, HWND hostWindow, std::string response)
     UINT placement = SWP_SHOWWINDOW | (movie.stage.known ? 0 : SWP_NOSIZE);
     SetWindowPos(hostWindow, HWND_TOP, 0, 0, movie.stage.width, movie.stage.height, placement);
 
+    traceMark("metadata");
     if (!loadMovie(mainWindow, hostWindow, movieUrl.c_str(), movie.flashVars.c_str()))
         return false;
     SetWindowTextW(mainWindow, title.c_str());

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/AppState.h"
+#include "app/LateBound.h"
 #include "movie/MovieLoader.h"
 #include "res/resource.h"
 
@@ -50,5 +51,5 @@ std::wstring browseForMovie()
     request.lpstrFile = file;
     request.nMaxFile = MAX_PATH;
     request.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-    return GetOpenFileNameW(&request) ? std::wstring(file) : std::wstring();
+    return lateGetOpenFileNameW(&request) ? std::wstring(file) : std::wstring();
 }

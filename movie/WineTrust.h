@@ -6,8 +6,8 @@
 // True inside Wine, whatever Windows version it reports.
 bool runningUnderWine();
 
-// Every certificate of the system's trusted root store as PEM blocks, or an
-// empty text when the store cannot be read. Under Wine that store holds the
-// host's CA bundle (read live from the host) and whatever was added to the
-// prefix.
+// The trusted roots as PEM blocks, or an empty text when none can be read:
+// the host's CA bundle file (where Wine's root store takes the host's roots
+// from) and the roots the prefix's registry adds, machine and user. Without a
+// bundle file where Wine looks, the whole root store as Wine merges it.
 std::string trustedRootsPem();

@@ -62,7 +62,6 @@ FlashControl::FlashControl() : events_(this)
     extent_.cx = pixelsToHimetric(550);
     extent_.cy = pixelsToHimetric(400);
     registerWindowClasses();
-    notifyWindow_ = CreateWindowExW(0, notifyClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, moduleInstance(), this);
 }
 
 FlashControl::~FlashControl()
@@ -883,6 +882,10 @@ void FlashControl::loadMovie(const std::wstring& text)
     }
     stage_.percent = -1;
     setStatus(StageStatus::Loading, L"Loading " + location.target + L"\x2026");
+    // Made by the first load: a control that never gets a movie needs none.
+    if (!notifyWindow_)
+        notifyWindow_ =
+            CreateWindowExW(0, notifyClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, moduleInstance(), this);
     job_ = startLoad(location, notifyWindow_, loadMessage, generation_);
 }
 

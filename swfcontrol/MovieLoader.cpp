@@ -126,6 +126,47 @@ bool readLocal(LoadJob& job, std::vector<unsigned char>& data, std::wstring& rea
     return ok;
 }
 
+// WinINet, loaded from the system folder by the first movie given by URL: a
+// control without a movie, or with a local one, never needs it.
+struct WinInet {
+    decltype(&InternetOpenW) open = nullptr;
+    decltype(&InternetSetOptionW) setOption = nullptr;
+    decltype(&InternetOpenUrlW) openUrl = nullptr;
+    decltype(&HttpQueryInfoW) queryInfo = nullptr;
+    decltype(&InternetReadFile) read = nullptr;
+    decltype(&InternetCloseHandle) close = nullptr;
+
+    WinInet()
+    {
+        wchar_t folder[MAX_PATH];
+        const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+        HMODULE dll = length && length < MAX_PATH ? LoadLibraryW((std::wstring(folder, length) + L"\\wininet.dll").c_str())
+                                                  : nullptr;
+        if (!dll)
+            return;
+        bind(dll, "InternetOpenW", open);
+        bind(dll, "InternetSetOptionW", setOption);
+        bind(dll, "InternetOpenUrlW", openUrl);
+        bind(dll, "HttpQueryInfoW", queryInfo);
+        bind(dll, "InternetReadFile", read);
+        bind(dll, "InternetCloseHandle", close);
+    }
+    bool complete() const { return open && setOption && openUrl && queryInfo && read && close; }
+
+    template <class Function>
+    static void bind(HMODULE dll, const char* name, Function& function)
+    {
+        function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
+    }
+};
+
+// Bound once, by whichever load thread comes first.
+const WinInet& winInet()
+{
+    static const WinInet functions;
+    return functions;
+}
+
 class InternetHandle {
 public:
     explicit InternetHandle(HINTERNET handle) : handle_(handle) {}
@@ -134,7 +175,7 @@ public:
     ~InternetHandle()
     {
         if (handle_)
-            InternetCloseHandle(handle_);
+            winInet().close(handle_);
     }
     HINTERNET get() const { return handle_; }
 
@@ -146,35 +187,40 @@ bool fetchRemote(LoadJob& job, std::vector<unsigned char>& data, std::wstring& r
 {
     const std::wstring& url = job.location().target;
     const std::wstring failed = L"Could not open " + url + L": ";
-    InternetHandle session(InternetOpenW(L"QuibbletonPlayer-SwfControl/1.0", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    const WinInet& net = winInet();
+    if (!net.complete()) {
+        reason = failed + L"WinINet is not available.";
+        return false;
+    }
+    InternetHandle session(net.open(L"QuibbletonPlayer-SwfControl/1.0", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session.get()) {
         reason = failed + internetMessage(GetLastError());
         return false;
     }
     DWORD connectMs = 15000, transferMs = 30000;
-    InternetSetOptionW(session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &connectMs, sizeof connectMs);
-    InternetSetOptionW(session.get(), INTERNET_OPTION_SEND_TIMEOUT, &transferMs, sizeof transferMs);
-    InternetSetOptionW(session.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &transferMs, sizeof transferMs);
+    net.setOption(session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &connectMs, sizeof connectMs);
+    net.setOption(session.get(), INTERNET_OPTION_SEND_TIMEOUT, &transferMs, sizeof transferMs);
+    net.setOption(session.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &transferMs, sizeof transferMs);
     // No stored credentials, no dialogs, no cookies: the URL may come from anywhere.
     DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
                   INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTH;
-    InternetHandle request(InternetOpenUrlW(session.get(), url.c_str(), nullptr, 0, flags, 0));
+    InternetHandle request(net.openUrl(session.get(), url.c_str(), nullptr, 0, flags, 0));
     if (!request.get()) {
         reason = failed + internetMessage(GetLastError());
         return false;
     }
     DWORD status = 0, size = sizeof status;
-    if (HttpQueryInfoW(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) &&
+    if (net.queryInfo(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) &&
         (status < 200 || status > 299)) {
         wchar_t text[128] = L"";
         DWORD textSize = sizeof text;
-        HttpQueryInfoW(request.get(), HTTP_QUERY_STATUS_TEXT, text, &textSize, nullptr);
+        net.queryInfo(request.get(), HTTP_QUERY_STATUS_TEXT, text, &textSize, nullptr);
         reason = failed + L"the server answered " + std::to_wstring(status) + (text[0] ? L" " : L"") + text + L".";
         return false;
     }
     DWORD length = 0;
     size = sizeof length;
-    if (!HttpQueryInfoW(request.get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, nullptr))
+    if (!net.queryInfo(request.get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, nullptr))
         length = 0;
     if (length > maxMovieBytes) {
         reason = tooLarge(length);
@@ -185,7 +231,7 @@ bool fetchRemote(LoadJob& job, std::vector<unsigned char>& data, std::wstring& r
     std::vector<unsigned char> buffer(64 * 1024);
     while (!job.cancelled()) {
         DWORD got = 0;
-        if (!InternetReadFile(request.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got)) {
+        if (!net.read(request.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got)) {
             reason = failed + internetMessage(GetLastError());
             return false;
         }

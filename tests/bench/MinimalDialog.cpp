@@ -2,10 +2,14 @@
 // measures the player's start-up and memory.
 #include <windows.h>
 
+#include "app/StartupTrace.h"
+
 namespace {
 
 INT_PTR CALLBACK minimalProc(HWND window, UINT message, WPARAM, LPARAM)
 {
+    if (message == WM_INITDIALOG)
+        traceMark("dialog");
     if (message == WM_CLOSE) {
         EndDialog(window, 0);
         return TRUE;
@@ -17,6 +21,7 @@ INT_PTR CALLBACK minimalProc(HWND window, UINT message, WPARAM, LPARAM)
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
+    traceMark("loader");
     DialogBoxParamW(instance, L"MINIMAL_DIALOG", nullptr, minimalProc, 0);
     return 0;
 }

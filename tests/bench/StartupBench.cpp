@@ -2,14 +2,20 @@
 // entry (the demo portal must be serving) and the minimal dialog program in
 // turn, and measures for each run the time from CreateProcessW to the window
 // being visible (for the player: with its movie playing), and the resident
-// memory then. Prints key=value lines, one set per run.
+// memory then. Prints key=value lines, one set per run. Each run is then
+// repeated with the start-up trace on (app/StartupTrace.h), which gives one
+// line per phase: its time from the previous mark (the first from
+// CreateProcessW, the last to the window seen) and the growth of the working
+// set over it. Untraced runs give the totals, so the trace cannot skew them.
 //   qp_bench_startup.exe RUNS PLAYER_ARGUMENT
 #include <windows.h>
 #include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/ProcessDriver.h"
@@ -31,13 +37,63 @@ bool playing(HWND window)
     return found;
 }
 
+struct Phase {
+    std::string id;
+    double milliseconds = 0;
+    double megabytes = 0;
+};
+
 struct Sample {
     bool ok = false;
     double milliseconds = 0;
     double residentMegabytes = 0;
+    std::vector<Phase> phases; // with the trace on
 };
 
-Sample runOnce(const std::wstring& exe, const std::wstring& argument, bool waitForMovie)
+// The marks of a trace file as phases, summed by id in the order first seen.
+// A mark without a working set leaves the growth to the next mark with one.
+std::vector<Phase> readTrace(const std::wstring& path, LONGLONG start, LONGLONG seen, double settledBytes)
+{
+    std::vector<Phase> phases;
+    FILE* file = _wfopen(path.c_str(), L"rb");
+    if (!file)
+        return phases;
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    auto add = [&](const std::string& id, double ms, double mb) {
+        for (Phase& phase : phases) {
+            if (phase.id == id) {
+                phase.milliseconds += ms;
+                phase.megabytes += mb;
+                return;
+            }
+        }
+        phases.push_back(Phase{id, ms, mb});
+    };
+    LONGLONG previous = start;
+    double previousBytes = 0;
+    char line[256];
+    while (std::fgets(line, sizeof line, file)) {
+        char id[64] = "", bytes[32] = "";
+        long long counter = 0;
+        if (std::sscanf(line, "%63s %lld %31s", id, &counter, bytes) != 3)
+            continue;
+        double mb = 0;
+        if (std::strcmp(bytes, "-") != 0) {
+            const double now = std::strtod(bytes, nullptr);
+            mb = (now - previousBytes) / (1024.0 * 1024.0);
+            previousBytes = now;
+        }
+        add(id, 1000.0 * static_cast<double>(counter - previous) / static_cast<double>(frequency.QuadPart), mb);
+        previous = counter;
+    }
+    std::fclose(file);
+    add("shown", 1000.0 * static_cast<double>(seen - previous) / static_cast<double>(frequency.QuadPart),
+        (settledBytes - previousBytes) / (1024.0 * 1024.0));
+    return phases;
+}
+
+Sample runOnce(const std::wstring& exe, const std::wstring& argument, bool waitForMovie, bool traced = false)
 {
     Sample sample;
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
@@ -51,6 +107,13 @@ Sample runOnce(const std::wstring& exe, const std::wstring& argument, bool waitF
     std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
     buffer.push_back(L'\0');
     const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
+    wchar_t tracePath[MAX_PATH] = L"";
+    if (traced) {
+        wchar_t tempFolder[MAX_PATH];
+        GetTempPathW(MAX_PATH, tempFolder);
+        GetTempFileNameW(tempFolder, L"qpt", 0, tracePath);
+        SetEnvironmentVariableW(L"QP_STARTUP_TRACE", tracePath);
+    }
 
     LARGE_INTEGER frequency, start, now;
     QueryPerformanceFrequency(&frequency);
@@ -59,6 +122,7 @@ Sample runOnce(const std::wstring& exe, const std::wstring& argument, bool waitF
     BOOL started = CreateProcessW(exe.c_str(), buffer.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
                                   &startup, &process);
     CloseHandle(nul);
+    SetEnvironmentVariableW(L"QP_STARTUP_TRACE", nullptr);
     if (!started) {
         std::fprintf(stderr, "bench: could not start %s\n", narrow(exe).c_str());
         return sample;
@@ -91,6 +155,12 @@ Sample runOnce(const std::wstring& exe, const std::wstring& argument, bool waitF
     }
     if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0)
         TerminateProcess(process.hProcess, 1);
+    if (traced) {
+        if (sample.ok)
+            sample.phases = readTrace(tracePath, start.QuadPart, now.QuadPart,
+                                      sample.residentMegabytes * 1024.0 * 1024.0);
+        DeleteFileW(tracePath);
+    }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return sample;
@@ -125,6 +195,18 @@ int wmain(int argc, wchar_t** argv)
                     "empty_mb=%.1f\n",
                     run + 1, player.milliseconds, yardstick.milliseconds, empty.milliseconds,
                     player.residentMegabytes, yardstick.residentMegabytes, empty.residentMegabytes);
+        std::fflush(stdout);
+
+        const std::pair<const char*, Sample> traced[] = {
+            {"player", runOnce(playerExe(), argument, true, true)},
+            {"minimal", runOnce(minimal, L"", false, true)},
+            {"empty", runOnce(playerExe(), L"", false, true)},
+        };
+        for (const auto& program : traced) {
+            for (const Phase& phase : program.second.phases)
+                std::printf("phase run=%d program=%s id=%s ms=%.2f mb=%.2f\n", run + 1, program.first,
+                            phase.id.c_str(), phase.milliseconds, phase.megabytes);
+        }
         std::fflush(stdout);
     }
     return failures ? 1 : 0;

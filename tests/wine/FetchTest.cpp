@@ -8,6 +8,8 @@
 #include "support/LoopbackServers.h"
 
 #include <curl/curl.h>
+#include <windows.h>
+#include <wincrypt.h>
 
 #include <algorithm>
 #include <chrono>
@@ -146,10 +148,21 @@ TEST(FetchUrl, ConnectsOverIpv4Only)
 
 TEST(FetchTls, TrustsTheTestCaOfThePrefix)
 {
-    const Fetched got = fetch(loopbackUrl("https", "localhost", "https", "/hello"));
-    EXPECT_EQ(got.body, hello);
-    EXPECT_EQ(got.errors, "");
-    EXPECT_EQ(loopbackRequests("https"), Requests({"GET /hello"}));
+    {
+        SCOPED_TRACE("asked for directly");
+        const Fetched got = fetch(loopbackUrl("https", "localhost", "https", "/hello"));
+        EXPECT_EQ(got.body, hello);
+        EXPECT_EQ(got.errors, "");
+        EXPECT_EQ(loopbackRequests("https"), Requests({"GET /hello"}));
+    }
+    {
+        SCOPED_TRACE("redirected to from http://");
+        const Fetched got = fetch(loopbackUrl("http", "127.0.0.1", "http", "/to-https"));
+        EXPECT_EQ(got.body, hello);
+        EXPECT_EQ(got.errors, "");
+        EXPECT_EQ(loopbackRequests("http"), Requests({"GET /to-https"}));
+        EXPECT_EQ(loopbackRequests("https"), Requests({"GET /hello", "GET /hello"}));
+    }
 }
 
 // Wine's Schannel would take both of these certificates; libcurl must check
@@ -170,6 +183,12 @@ TEST(FetchTls, RejectsCertificatesItCannotVerify)
         const Fetched got = fetch(loopbackUrl("https", "localhost", c.server, "/hello"));
         EXPECT_EQ(got.body, "");
         EXPECT_EQ(got.errors, curl_easy_strerror(CURLE_PEER_FAILED_VERIFICATION));
+        EXPECT_EQ(loopbackRequests(c.server), Requests());
+
+        // Reached through a redirect from a plain http:// URL, the same check.
+        const Fetched redirected = fetch(loopbackUrl("http", "127.0.0.1", "http", (std::string("/to-") + c.server).c_str()));
+        EXPECT_EQ(redirected.body, "");
+        EXPECT_EQ(redirected.errors, curl_easy_strerror(CURLE_PEER_FAILED_VERIFICATION));
         EXPECT_EQ(loopbackRequests(c.server), Requests());
     }
 }
@@ -205,20 +224,31 @@ TEST(WineTrust, ExportsTheRootsOfThePrefixAndTheHost)
     size_t next = 0;
     const std::string wanted = base64Body(ca, 0, &next);
 
-    const std::string roots = trustedRootsPem();
-    size_t count = 0;
-    bool found = false;
-    for (size_t at = 0; at != std::string::npos;) {
-        const std::string body = base64Body(roots, at, &at);
-        if (body.empty())
-            break;
-        ++count;
-        found = found || body == wanted;
+    // Opening Wine's merged root store copies the host's roots into the
+    // registry, beside the test CA, for as long as the Wine server runs.
+    for (bool copied : {false, true}) {
+        SCOPED_TRACE(copied ? "after the host's roots were copied" : "as the session stands");
+        if (copied) {
+            HCERTSTORE merged = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
+                                              CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG, L"Root");
+            ASSERT_TRUE(merged);
+            CertCloseStore(merged, 0);
+        }
+        const std::string roots = trustedRootsPem();
+        size_t count = 0;
+        bool found = false;
+        for (size_t at = 0; at != std::string::npos;) {
+            const std::string body = base64Body(roots, at, &at);
+            if (body.empty())
+                break;
+            ++count;
+            found = found || body == wanted;
+        }
+        EXPECT_TRUE(found) << "the test CA is not among the " << count << " trusted roots (the prefix is trusted "
+                              "by scripts/lib/wine-env.sh; delete the prefix's .qp-test-ca to redo it)";
+        // The host's bundle comes along with it (ca-certificates has over a hundred).
+        EXPECT_GT(count, 50u);
     }
-    EXPECT_TRUE(found) << "the test CA is not among the " << count << " trusted roots (the prefix is trusted "
-                          "by scripts/lib/wine-env.sh; delete the prefix's .qp-test-ca to redo it)";
-    // The host's bundle comes along with it (ca-certificates has over a hundred).
-    EXPECT_GT(count, 50u);
 }
 
 TEST(AppendResponseBytes, AppendsEveryBlockAtTheEnd)

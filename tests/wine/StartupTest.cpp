@@ -4,6 +4,11 @@
 
 #include "support/ProcessDriver.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <vector>
+
 namespace {
 
 struct EchoCase {
@@ -49,6 +54,51 @@ TEST(Startup, EchoesEachFieldOnALineOfItsOwn)
         DWORD exitCode = 1;
         EXPECT_EQ(runPlayer(c.arguments, &exitCode), c.echoed);
         EXPECT_EQ(exitCode, 0u);
+    }
+}
+
+// scripts/bench-startup reads these lines: the phases in the order they end,
+// each with a counter that never goes back and a working set or "-".
+TEST(Startup, TracesItsPhasesWhenAsked)
+{
+    struct Case {
+        const wchar_t* arguments;
+        std::vector<std::string> phases;
+    };
+    const Case cases[] = {
+        {L"", {"loader", "ole", "dialog", "control", "dialog", "control", "window"}},
+        {L"x:123_abc",
+         {"loader", "ole", "dialog", "control", "dialog", "control", "dialog", "setup", "certificates", "connect",
+          "tls", "request", "metadata", "movie", "window"}},
+    };
+    wchar_t folder[MAX_PATH], path[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    for (const Case& c : cases) {
+        SCOPED_TRACE("arguments: [" + narrow(c.arguments) + "]");
+        ASSERT_TRUE(GetTempFileNameW(folder, L"qpt", 0, path));
+        SetEnvironmentVariableW(L"QP_STARTUP_TRACE", path);
+        DWORD exitCode = 1;
+        runPlayer(c.arguments, &exitCode);
+        SetEnvironmentVariableW(L"QP_STARTUP_TRACE", nullptr);
+
+        std::vector<std::string> phases;
+        long long previous = 0;
+        if (FILE* file = _wfopen(path, L"rb")) {
+            char line[256];
+            while (std::fgets(line, sizeof line, file)) {
+                std::istringstream fields(line);
+                std::string phase, memory;
+                long long counter = 0;
+                ASSERT_TRUE(fields >> phase >> counter >> memory) << line;
+                EXPECT_GE(counter, previous) << line;
+                EXPECT_TRUE(memory == "-" || std::strtoull(memory.c_str(), nullptr, 10) > 0) << line;
+                previous = counter;
+                phases.push_back(phase);
+            }
+            std::fclose(file);
+        }
+        DeleteFileW(path);
+        EXPECT_EQ(phases, c.phases);
     }
 }
 

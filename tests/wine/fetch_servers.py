@@ -32,6 +32,11 @@ def servers(pki):
     untrusted = Server("127.0.0.1", tls=tls("untrusted-localhost")).route("/hello", body(HELLO))
     otherhost = Server("127.0.0.1", tls=tls("otherhost")).route("/hello", body(HELLO))
 
+    # Plain http:// handing over to https://, where the roots come in late.
+    http.route("/to-https", redirect(https.url("/hello")))
+    http.route("/to-untrusted", redirect(untrusted.url("/hello")))
+    http.route("/to-otherhost", redirect(otherhost.url("/hello")))
+
     result = {"http": http, "other": other, "refused": ClosedPort("127.0.0.1"),
               "https": https, "untrusted": untrusted, "otherhost": otherhost}
 
