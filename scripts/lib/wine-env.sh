@@ -124,8 +124,9 @@ PY
 }
 
 # Registers the build's bin/swfcontrol.dll for the Flash CLSID when no server
-# is registered for it, in the registry view of the prefix's own bitness. A real control stays, and so does any other server,
-# except a registration of ours whose DLL no longer exists (a moved tree).
+# is registered for it, in the registry view of the prefix's own bitness. A
+# real control stays, and so does any other server, except a registration of
+# ours whose DLL no longer exists (a moved tree).
 qp_register_swfcontrol() {
   local dll="$qp_build/bin/swfcontrol.dll"
   [ -f "$dll" ] || return 0
