@@ -395,7 +395,7 @@ LRESULT CALLBACK AXWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM l
             return 0;
         NMHDR header;
         header.hwndFrom = window;
-        header.idFrom = static_cast<UINT_PTR>(GetWindowLongW(window, GWL_ID));
+        header.idFrom = static_cast<UINT_PTR>(GetWindowLongPtrW(window, GWLP_ID));
         header.code = AX_NOTIFY_SIZE;
         SendMessageW(host->site.frameWindow, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header));
         DefWindowProcW(window, message, wParam, lParam);

@@ -7,13 +7,12 @@
 #include <curl/curl.h>
 #include <windows.h>
 
-#include <cstdint>
 #include <cstdio>
 #include <exception>
 
 size_t appendResponseBytes(char* data, size_t size, size_t count, void* response)
 {
-    const std::uint32_t n = static_cast<std::uint32_t>(size * count);
+    const size_t n = size * count;
     try {
         static_cast<std::string*>(response)->append(data, n);
     } catch (const std::exception& error) {

@@ -1,13 +1,46 @@
 # Sourced by the scripts that run Windows programs: the project's Wine prefix
-# under build/, an Xvfb display and a warm wineserver. qp_wine_start starts
-# what is missing; qp_wine_stop stops everything qp_wine_start started.
+# of one architecture's build, an Xvfb display and a warm wineserver.
+# qp_wine_arch picks the architecture (i686 until told otherwise);
+# qp_wine_start starts what is missing; qp_wine_stop stops everything
+# qp_wine_start started.
 
 qp_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-export WINEPREFIX="${WINEPREFIX:-$qp_root/build/wineprefix}"
-export WINEARCH=win32
+source "$qp_root/scripts/lib/arch.sh"
+qp_user_prefix=${WINEPREFIX:-}
+qp_plain_path=$PATH
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="mscoree,mshtml="
 qp_xvfb_pid=
+
+# Points everything below at the build of ARCH (i686 or x86_64): qp_build,
+# its own prefix, and for x86_64 the 64-bit loader under the name "wine"
+# (scripts/lib/wine64). A prefix named by WINEPREFIX before sourcing is a
+# 32-bit one and serves the i686 build.
+qp_wine_arch() {
+  qp_arch=$1
+  qp_build=$qp_root/$(qp_build_dir "$qp_arch") || return 1
+  if [ "$qp_arch" = i686 ]; then
+    export WINEPREFIX="${qp_user_prefix:-$qp_build/wineprefix}" WINEARCH=win32 PATH=$qp_plain_path
+    unset WINELOADER
+  else
+    export WINEPREFIX="$qp_build/wineprefix" WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64
+    export PATH=$qp_root/scripts/lib/wine64:$qp_plain_path
+  fi
+}
+qp_wine_arch i686
+
+# The build that runs here: i686 where this host runs 32-bit programs, else
+# x86_64. Says which on stderr, as WHO.
+qp_wine_pick_arch() {
+  local who=$1
+  if qp_host_runs_i686; then
+    qp_wine_arch i686
+    echo "$who: running the i686 build" >&2
+  else
+    qp_wine_arch x86_64
+    echo "$who: running the x86_64 build: $qp_no_i686" >&2
+  fi
+}
 
 qp_start_display() {
   local n
@@ -34,8 +67,14 @@ qp_prefix_init() {
   [ -f "$WINEPREFIX/.qp-ready" ] && return 0
   rm -rf "$WINEPREFIX"
   mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1 </dev/null
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
+  if ! wineboot -i >/dev/null 2>&1 </dev/null; then
+    echo "wine-env: could not make the $WINEARCH prefix $WINEPREFIX (wineboot -i failed)" >&2
+    return 1
+  fi
+  if ! wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null; then
+    echo "wine-env: could not tell Wine it manages the windows in $WINEPREFIX" >&2
+    return 1
+  fi
   wineserver -w
   touch "$WINEPREFIX/.qp-ready"
 }
@@ -45,7 +84,7 @@ qp_prefix_init() {
 # Wine accepts the loopback HTTPS servers. The prefix keeps a stamp of the CA
 # it trusts, so a warm run only compares hashes. Needs the tool from the build.
 qp_trust_test_ca() {
-  local pki="$qp_root/build/testpki" tool="$qp_root/build/tests/qp_add_root_cert.exe"
+  local pki="$qp_root/build/testpki" tool="$qp_build/tests/qp_add_root_cert.exe"
   local stamp_file="$WINEPREFIX/.qp-test-ca" stamp
   python3 "$qp_root/tests/servers/testpki.py" "$pki" >/dev/null
   stamp=$(sha256sum <"$pki/ca.pem")
@@ -84,11 +123,12 @@ for name in ("user.reg", "system.reg"):
 PY
 }
 
-# Registers build/bin/swfcontrol.dll for the Flash CLSID when no server is
-# registered for it. A real control stays, and so does any other server,
-# except a registration of ours whose DLL no longer exists (a moved tree).
+# Registers the build's bin/swfcontrol.dll for the Flash CLSID when no server
+# is registered for it, in the registry view of the prefix's own bitness. A
+# real control stays, and so does any other server, except a registration of
+# ours whose DLL no longer exists (a moved tree).
 qp_register_swfcontrol() {
-  local dll="$qp_root/build/bin/swfcontrol.dll"
+  local dll="$qp_build/bin/swfcontrol.dll"
   [ -f "$dll" ] || return 0
   local want="Z:${dll//\//\\}"
   local have
@@ -111,7 +151,7 @@ qp_register_swfcontrol() {
 # Keeps Wine's desktop up for the whole session (tests/tools/HoldDesktop.cpp
 # says why). Needs the tool from the build.
 qp_hold_desktop() {
-  local tool="$qp_root/build/tests/qp_hold_desktop.exe"
+  local tool="$qp_build/tests/qp_hold_desktop.exe"
   [ -f "$tool" ] || return 0
   wine "$tool" </dev/null >/dev/null 2>&1 &
 }
@@ -123,7 +163,10 @@ qp_wine_start() {
   qp_start_display
   qp_prefix_init
   wineserver -p
-  wine cmd /c exit </dev/null >/dev/null 2>&1
+  if ! wine cmd /c exit </dev/null >/dev/null 2>&1; then
+    echo "wine-env: $qp_arch Wine does not run a program in $WINEPREFIX (wine cmd /c exit failed)" >&2
+    return 1
+  fi
   qp_hold_desktop
   qp_trust_test_ca
   qp_register_swfcontrol

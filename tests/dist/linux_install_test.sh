@@ -3,16 +3,21 @@
 # links to xdg-utils: its entry becomes the default handler of
 # x-scheme-handler/quibbleton, xdg-open hands links through it to the player
 # under Wine, the player asks the loopback portal for what a link names, and
-# --uninstall leaves no file behind.
+# --uninstall leaves no file behind. Inside the prefix, the quibbleton: scheme
+# and the stand-in control name the installed files.
 #
-#   [private_loopback.py --] with_servers.py dist_servers.py -- bash linux_install_test.sh BUILD_DIR SETUP.exe
+#   [private_loopback.py --] with_servers.py dist_servers.py -- bash linux_install_test.sh BUILD_DIR --installer SETUP.exe
+#   ... bash linux_install_test.sh BUILD_DIR --portable PORTABLE.zip
 #
-# SETUP.exe is the test installer, whose player asks the loopback portal.
+# SETUP.exe is the test installer (32-bit prefix), PORTABLE.zip the 64-bit
+# build's portable zip (64-bit prefix); the player of either asks the loopback
+# portal. BUILD_DIR's template prefix has the bitness of the harness's.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 build=$1
-setup=$2
+shift
+package=("$@")
 : "${QP_SERVER_PORTAL_LOG:?run under with_servers.py with dist_servers.py}"
 
 passed=0
@@ -90,7 +95,42 @@ opens() {
   fi
 }
 
-check "install" as_user bash "$root/scripts/install-linux" --installer "$setup" --prefix-template "$template"
+# The default value of a key in the prefix's machine registry, or nothing.
+machine_value() {
+  python3 - "$prefix" "$1" <<'PY'
+import sys
+prefix, key = sys.argv[1], "[" + sys.argv[2].lower().replace("\\", "\\\\") + "]"
+inside = False
+for line in open(prefix + "/system.reg", encoding="utf-8", errors="replace"):
+    if line.startswith("["):
+        inside = line.lower().startswith(key)
+    elif inside and line.startswith('@="'):
+        value = line.rstrip("\n")[3:-1].replace('\\"', '"').replace("\\\\", "\\")
+        print(value)
+        break
+PY
+}
+
+# Succeeds when VALUE matches PATTERN and the C:\ path it starts with (quoted
+# or not) is a file inside the prefix.
+names_installed_file() {
+  local value=$1 pattern=$2 path
+  case "$value" in
+    $pattern) ;;
+    *) echo "value: $value" >&2; return 1 ;;
+  esac
+  path=${value#\"}
+  path=${path%%\"*}
+  path="$prefix/drive_c/$(printf '%s' "${path#[Cc]:\\}" | tr '\\' /)"
+  [ -f "$path" ] || { echo "no file $path" >&2; return 1; }
+}
+
+check "install" as_user bash "$root/scripts/install-linux" "${package[@]}" --prefix-template "$template"
+check "the scheme's command starts the installed player" names_installed_file \
+  "$(machine_value 'Software\Classes\quibbleton\shell\open\command')" '"*QuibbletonPlayer.exe" "%1"'
+check "the stand-in control is the installed one" names_installed_file \
+  "$(machine_value 'Software\Classes\CLSID\{D27CDB6E-AE6D-11CF-96B8-444553540000}\InprocServer32')" \
+  '*swfcontrol.dll'
 entry=$home/.local/share/applications/quibbleton-player.desktop
 check "the desktop entry exists" test -f "$entry"
 if command -v desktop-file-validate >/dev/null 2>&1; then

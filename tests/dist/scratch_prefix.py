@@ -3,8 +3,9 @@
     python3 scratch_prefix.py BUILD_DIR -- PROGRAM [ARGS...]
     python3 scratch_prefix.py BUILD_DIR --template
 
-The prefix is a copy of BUILD_DIR/wineprefix-template: a fresh 32-bit prefix
-with nothing of the player's in it, that trusts the test CA
+The prefix is a copy of BUILD_DIR/wineprefix-template: a fresh prefix of the
+harness's bitness (WINEARCH: win32 unless the harness says win64, as for the
+x86_64 build) with nothing of the player's in it, that trusts the test CA
 (tests/servers/testpki.py, added with BUILD_DIR/tests/qp_add_root_cert.exe)
 and in which Wine manages no windows, like the harness's prefix
 (scripts/lib/wine-env.sh). The template is made on first use, and again when
@@ -44,7 +45,8 @@ RECIPE = "1"
 
 
 def wine_environment(prefix):
-    env = dict(os.environ, WINEPREFIX=prefix, WINEARCH="win32")
+    env = dict(os.environ, WINEPREFIX=prefix)
+    env.setdefault("WINEARCH", "win32")
     env.setdefault("WINEDEBUG", "-all")
     overrides = [part for part in env.get("WINEDLLOVERRIDES", "").split(";") if part]
     env["WINEDLLOVERRIDES"] = ";".join(overrides + ["mscoree,mshtml=", "winemenubuilder.exe=d"])

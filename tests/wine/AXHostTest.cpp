@@ -310,7 +310,7 @@ TEST_F(AXWindowTest, ActivatesAndDeactivatesInPlace)
     const RECT client = {0, 0, 300, 200};
     EXPECT_TRUE(EqualRect(&control->positionGiven, &client));
     EXPECT_TRUE(EqualRect(&control->clipGiven, &client));
-    EXPECT_EQ(control->frameInfoGiven.cb, 20u);
+    EXPECT_EQ(control->frameInfoGiven.cb, sizeof(OLEINPLACEFRAMEINFO));
     EXPECT_EQ(control->frameInfoGiven.fMDIApp, FALSE);
     EXPECT_EQ(control->frameInfoGiven.hwndFrame, parent.handle());
     EXPECT_EQ(control->frameInfoGiven.haccel, nullptr);

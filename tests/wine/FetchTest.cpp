@@ -109,8 +109,10 @@ TEST(FetchUrl, GivesUpOnASilentServerAfterTenSeconds)
     const Fetched got = fetch(loopbackUrl("http", "127.0.0.1", "http", "/stall"));
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
+    // The clock also runs while the trusted roots are exported for the
+    // transfer, which takes a second or two on a busy machine under Wine.
     EXPECT_GE(seconds, 9.0);
-    EXPECT_LE(seconds, 11.0);
+    EXPECT_LE(seconds, 13.0);
     EXPECT_EQ(got.body, "");
     EXPECT_EQ(got.errors, curl_easy_strerror(CURLE_OPERATION_TIMEDOUT));
     // It was the answer that never came, not the connection.
@@ -283,7 +285,9 @@ TEST(AppendResponseBytes, ReportsAStringThatCannotGrow)
     std::string response = "kept";
     char block[16] = "unread";
     CapturedStream output(stdout);
-    const size_t taken = appendResponseBytes(block, 1, 0xFFFFFFF0u, &response);
+    // Longer than any string may be, on either architecture: the append
+    // refuses before it reads a byte, so nothing past the block is touched.
+    const size_t taken = appendResponseBytes(block, 1, response.max_size(), &response);
     const std::string printed = output.finish();
 
     EXPECT_EQ(taken, 0u);
