@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "movie/FlashClsid.h"
 #include "support/ProcessDriver.h"
 #include "wine/LoopbackHttpServer.h"
 #include "wine/SwfTestHelpers.h"
@@ -38,7 +39,7 @@ std::wstring registeredServer()
 {
     wchar_t value[MAX_PATH] = L"";
     LONG size = sizeof value;
-    RegQueryValueW(HKEY_CLASSES_ROOT, L"CLSID\\{D27CDB6E-AE6D-11CF-96B8-444553540000}\\InprocServer32", value, &size);
+    RegQueryValueW(HKEY_CLASSES_ROOT, QP_FLASH_SERVER_KEY, value, &size);
     return value;
 }
 
