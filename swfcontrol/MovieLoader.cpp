@@ -5,19 +5,11 @@
 #include <algorithm>
 #include <new>
 
+#include "movie/WindowsText.h"
+
 namespace {
 
 constexpr DWORD chunkBytes = 1024 * 1024;
-
-std::wstring widen(const std::string& text)
-{
-    if (text.empty())
-        return std::wstring();
-    int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(units), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], units);
-    return out;
-}
 
 std::wstring messageText(DWORD code, HMODULE source)
 {
@@ -270,7 +262,7 @@ void LoadJob::run()
     swf::Limits limits;
     limits.maxMovieBytes = maxMovieBytes;
     swf::ReadResult result = swf::readMovie(data.data(), data.size(), limits);
-    finish(result.ok, widen(result.reason), result.movie);
+    finish(result.ok, widenText(result.reason), result.movie);
 }
 
 std::shared_ptr<LoadJob> startLoad(const MovieLocation& location, HWND window, UINT message, WPARAM generation)

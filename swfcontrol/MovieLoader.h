@@ -21,9 +21,6 @@ struct LoadEvent {
     int percent = 0; // for Progress: 0..100
 };
 
-// The most bytes of a movie file (and of the movie inflated) the control reads.
-constexpr size_t maxMovieBytes = 128u * 1024u * 1024u;
-
 class LoadJob {
 public:
     LoadJob(const MovieLocation& location, HWND window, UINT message, WPARAM generation);
