@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "movie/ShockwaveFlash.h"
+#include "movie/ShockwaveFlashSlots.h"
 #include "swfcontrol/EventConnectionPoint.h"
 #include "swfcontrol/Stage.h"
 #include "swfcontrol/SwfReader.h"
@@ -47,99 +48,14 @@ public:
 
     // IShockwaveFlash: put_WMode, put_FlashVars, put_Movie and CallFunction
     // work; every other slot answers E_NOTIMPL.
-    STDMETHODIMP get_ReadyState(long* state) override;
-    STDMETHODIMP get_TotalFrames(long* frames) override;
-    STDMETHODIMP get_Playing(VARIANT_BOOL* playing) override;
-    STDMETHODIMP put_Playing(VARIANT_BOOL playing) override;
-    STDMETHODIMP get_Quality(int* quality) override;
-    STDMETHODIMP put_Quality(int quality) override;
-    STDMETHODIMP get_ScaleMode(int* mode) override;
-    STDMETHODIMP put_ScaleMode(int mode) override;
-    STDMETHODIMP get_AlignMode(int* mode) override;
-    STDMETHODIMP put_AlignMode(int mode) override;
-    STDMETHODIMP get_BackgroundColor(long* color) override;
-    STDMETHODIMP put_BackgroundColor(long color) override;
-    STDMETHODIMP get_Loop(VARIANT_BOOL* loop) override;
-    STDMETHODIMP put_Loop(VARIANT_BOOL loop) override;
-    STDMETHODIMP get_Movie(BSTR* movie) override;
     STDMETHODIMP put_Movie(BSTR movie) override;
-    STDMETHODIMP get_FrameNum(long* frame) override;
-    STDMETHODIMP put_FrameNum(long frame) override;
-    STDMETHODIMP raw_SetZoomRect(long left, long top, long right, long bottom) override;
-    STDMETHODIMP raw_Zoom(int factor) override;
-    STDMETHODIMP raw_Pan(long x, long y, int mode) override;
-    STDMETHODIMP raw_Play() override;
-    STDMETHODIMP raw_Stop() override;
-    STDMETHODIMP raw_Back() override;
-    STDMETHODIMP raw_Forward() override;
-    STDMETHODIMP raw_Rewind() override;
-    STDMETHODIMP raw_StopPlay() override;
-    STDMETHODIMP raw_GotoFrame(long frame) override;
-    STDMETHODIMP raw_CurrentFrame(long* frame) override;
-    STDMETHODIMP raw_IsPlaying(VARIANT_BOOL* playing) override;
-    STDMETHODIMP raw_PercentLoaded(long* percent) override;
-    STDMETHODIMP raw_FrameLoaded(long frame, VARIANT_BOOL* loaded) override;
-    STDMETHODIMP raw_FlashVersion(long* version) override;
-    STDMETHODIMP get_WMode(BSTR* mode) override;
     STDMETHODIMP put_WMode(BSTR mode) override;
-    STDMETHODIMP get_SAlign(BSTR* align) override;
-    STDMETHODIMP put_SAlign(BSTR align) override;
-    STDMETHODIMP get_Menu(VARIANT_BOOL* menu) override;
-    STDMETHODIMP put_Menu(VARIANT_BOOL menu) override;
-    STDMETHODIMP get_Base(BSTR* base) override;
-    STDMETHODIMP put_Base(BSTR base) override;
-    STDMETHODIMP get_Scale(BSTR* scale) override;
-    STDMETHODIMP put_Scale(BSTR scale) override;
-    STDMETHODIMP get_DeviceFont(VARIANT_BOOL* deviceFont) override;
-    STDMETHODIMP put_DeviceFont(VARIANT_BOOL deviceFont) override;
-    STDMETHODIMP get_EmbedMovie(VARIANT_BOOL* embed) override;
-    STDMETHODIMP put_EmbedMovie(VARIANT_BOOL embed) override;
-    STDMETHODIMP get_BGColor(BSTR* color) override;
-    STDMETHODIMP put_BGColor(BSTR color) override;
-    STDMETHODIMP get_Quality2(BSTR* quality) override;
-    STDMETHODIMP put_Quality2(BSTR quality) override;
-    STDMETHODIMP raw_LoadMovie(int layer, BSTR url) override;
-    STDMETHODIMP raw_TGotoFrame(BSTR target, long frame) override;
-    STDMETHODIMP raw_TGotoLabel(BSTR target, BSTR label) override;
-    STDMETHODIMP raw_TCurrentFrame(BSTR target, long* frame) override;
-    STDMETHODIMP raw_TCurrentLabel(BSTR target, BSTR* label) override;
-    STDMETHODIMP raw_TPlay(BSTR target) override;
-    STDMETHODIMP raw_TStopPlay(BSTR target) override;
-    STDMETHODIMP raw_SetVariable(BSTR name, BSTR value) override;
-    STDMETHODIMP raw_GetVariable(BSTR name, BSTR* value) override;
-    STDMETHODIMP raw_TSetProperty(BSTR target, int property, BSTR value) override;
-    STDMETHODIMP raw_TGetProperty(BSTR target, int property, BSTR* value) override;
-    STDMETHODIMP raw_TCallFrame(BSTR target, int frame) override;
-    STDMETHODIMP raw_TCallLabel(BSTR target, BSTR label) override;
-    STDMETHODIMP raw_TSetPropertyNum(BSTR target, int property, double value) override;
-    STDMETHODIMP raw_TGetPropertyNum(BSTR target, int property, double* value) override;
-    STDMETHODIMP raw_TGetPropertyAsNumber(BSTR target, int property, double* value) override;
-    STDMETHODIMP get_SWRemote(BSTR* remote) override;
-    STDMETHODIMP put_SWRemote(BSTR remote) override;
-    STDMETHODIMP get_FlashVars(BSTR* vars) override;
     STDMETHODIMP put_FlashVars(BSTR vars) override;
-    STDMETHODIMP get_AllowScriptAccess(BSTR* access) override;
-    STDMETHODIMP put_AllowScriptAccess(BSTR access) override;
-    STDMETHODIMP get_MovieData(BSTR* data) override;
-    STDMETHODIMP put_MovieData(BSTR data) override;
-    STDMETHODIMP get_InlineData(IUnknown** data) override;
-    STDMETHODIMP put_InlineData(IUnknown* data) override;
-    STDMETHODIMP get_SeamlessTabbing(VARIANT_BOOL* seamless) override;
-    STDMETHODIMP put_SeamlessTabbing(VARIANT_BOOL seamless) override;
-    STDMETHODIMP raw_EnforceLocalSecurity() override;
-    STDMETHODIMP get_Profile(VARIANT_BOOL* profile) override;
-    STDMETHODIMP put_Profile(VARIANT_BOOL profile) override;
-    STDMETHODIMP get_ProfileAddress(BSTR* address) override;
-    STDMETHODIMP put_ProfileAddress(BSTR address) override;
-    STDMETHODIMP get_ProfilePort(long* port) override;
-    STDMETHODIMP put_ProfilePort(long port) override;
     STDMETHODIMP raw_CallFunction(BSTR request, BSTR* response) override;
-    STDMETHODIMP raw_SetReturnValue(BSTR value) override;
-    STDMETHODIMP raw_DisableLocalSecurity() override;
-    STDMETHODIMP get_AllowNetworking(BSTR* networking) override;
-    STDMETHODIMP put_AllowNetworking(BSTR networking) override;
-    STDMETHODIMP get_AllowFullScreen(BSTR* fullScreen) override;
-    STDMETHODIMP put_AllowFullScreen(BSTR fullScreen) override;
+#define QP_DECLARE_FLASH_STUB(method, logName, params) STDMETHODIMP method params override;
+    QP_FLASH_PLAYBACK_SLOTS(QP_DECLARE_FLASH_STUB)
+    QP_FLASH_OTHER_SLOTS(QP_DECLARE_FLASH_STUB)
+#undef QP_DECLARE_FLASH_STUB
 
     // IOleObject
     STDMETHODIMP SetClientSite(IOleClientSite* site) override;
@@ -234,7 +150,7 @@ private:
     static LRESULT CALLBACK stageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK notifyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-    HRESULT notImplemented(const wchar_t* method);
+    HRESULT notImplemented(const char* method);
     HRESULT activate(IOleClientSite* activeSite, HWND parent, LPCRECT position, bool uiActivate);
     void destroyStageWindow();
     void releaseInPlaceInterfaces();

@@ -1,0 +1,119 @@
+#include "swfcontrol/FlashControl.h"
+
+#include "swfcontrol/FlashControlParts.h"
+#include "swfcontrol/MovieLoader.h"
+#include "swfcontrol/MovieLocation.h"
+
+using namespace flash_control;
+
+// ---- Loading ----
+
+void FlashControl::setStatus(StageStatus status, const std::wstring& message)
+{
+    stage_.status = status;
+    stage_.message = message;
+    if (!stageWindow_)
+        return;
+    if (status != StageStatus::Playing)
+        KillTimer(stageWindow_, frameTimer);
+    SetWindowTextW(stageWindow_, stageSummary(stage_).c_str());
+    InvalidateRect(stageWindow_, nullptr, FALSE);
+}
+
+void FlashControl::cancelLoad()
+{
+    if (job_) {
+        job_->cancel();
+        job_.reset();
+    }
+}
+
+void FlashControl::loadMovie(const std::wstring& text)
+{
+    cancelLoad();
+    ++generation_;
+    fsCommands_.clear();
+    reportedPercent_ = -1;
+    MovieLocation location = locateMovie(text);
+    if (location.kind == MovieLocation::None) {
+        // An empty movie unloads what played.
+        setStatus(StageStatus::Empty, std::wstring());
+        contentChanged();
+        return;
+    }
+    stage_.percent = -1;
+    setStatus(StageStatus::Loading, L"Loading " + location.target + L"\x2026");
+    job_ = startLoad(location, notifyWindow_, loadMessage, generation_);
+}
+
+void FlashControl::onLoadEvents(WPARAM generation)
+{
+    if (!job_ || generation != generation_)
+        return; // a report of a load that was replaced or cancelled
+    AddRef(); // an event sink may release the control
+    std::shared_ptr<LoadJob> job = job_;
+    for (const LoadEvent& event : job->takeEvents()) {
+        if (generation != generation_)
+            break; // a sink started another load
+        switch (event.kind) {
+        case LoadEvent::Started:
+            events_.fireReadyStateChange(0);
+            break;
+        case LoadEvent::Progress:
+            stage_.percent = event.percent;
+            if (stageWindow_)
+                InvalidateRect(stageWindow_, nullptr, FALSE);
+            reportedPercent_ = event.percent;
+            events_.fireProgress(event.percent);
+            break;
+        case LoadEvent::Done:
+            job_.reset();
+            applyOutcome(*job);
+            if (job->ok() && reportedPercent_ < 100) {
+                reportedPercent_ = 100;
+                events_.fireProgress(100);
+            }
+            if (generation != generation_)
+                break;
+            events_.fireReadyStateChange(4);
+            if (generation == generation_ && job->ok())
+                startPlaying();
+            break;
+        }
+    }
+    Release();
+}
+
+void FlashControl::applyOutcome(const LoadJob& job)
+{
+    if (job.ok()) {
+        const swf::Movie& movie = job.movie();
+        stage_.width = movie.widthPixels();
+        stage_.height = movie.heightPixels();
+        stage_.background = RGB(movie.red, movie.green, movie.blue);
+        stage_.version = movie.version;
+        stage_.frameRate = movie.frameRate;
+        stage_.frameCount = movie.frameCount();
+        stage_.frame = 0;
+        fsCommands_ = movie.fsCommands;
+        setStatus(StageStatus::Playing, std::wstring());
+    } else {
+        setStatus(StageStatus::Failed, job.reason());
+    }
+    contentChanged();
+}
+
+void FlashControl::contentChanged()
+{
+    if (viewSink_ && (viewAspects_ & DVASPECT_CONTENT)) {
+        IAdviseSink* sink = viewSink_;
+        if (viewFlags_ & ADVF_ONLYONCE)
+            viewSink_ = nullptr;
+        else
+            sink->AddRef();
+        sink->OnViewChange(DVASPECT_CONTENT, -1);
+        sink->Release();
+    }
+    if (dataAdvise_)
+        dataAdvise_->SendOnDataChange(static_cast<IDataObject*>(this), 0, 0);
+}
