@@ -177,7 +177,6 @@ STDMETHODIMP FlashControl::raw_CallFunction(BSTR request, BSTR* response)
 
 #define QP_DEFINE_FLASH_STUB(method, logName, params) \
     STDMETHODIMP FlashControl::method params { return notImplemented(#logName); }
-QP_FLASH_PLAYBACK_SLOTS(QP_DEFINE_FLASH_STUB)
 QP_FLASH_OTHER_SLOTS(QP_DEFINE_FLASH_STUB)
 #undef QP_DEFINE_FLASH_STUB
 
@@ -205,17 +204,24 @@ LRESULT CALLBACK FlashControl::stageProc(HWND window, UINT message, WPARAM wPara
         if (control) {
             RECT client;
             GetClientRect(window, &client);
-            paintStage(reinterpret_cast<HDC>(wParam), client, control->stage_);
+            control->drawStage(reinterpret_cast<HDC>(wParam), client);
         }
         return 0;
     case WM_TIMER:
         if (control && wParam == frameTimer)
             control->onFrameTimer();
         return 0;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+        if (control && control->stageWindow_ == window)
+            control->stageMouse(message, lParam);
+        return 0;
     case WM_NCDESTROY:
         // Destroyed with its parent, before the host deactivated us: forget it.
         if (control && control->stageWindow_ == window)
             control->stageWindow_ = nullptr;
+        RemovePropW(window, framesShownProperty);
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         break;
     }

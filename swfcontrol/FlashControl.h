@@ -16,6 +16,7 @@
 #include "movie/ShockwaveFlash.h"
 #include "movie/ShockwaveFlashSlots.h"
 #include "swfcontrol/EventConnectionPoint.h"
+#include "swfcontrol/MovieRuntime.h"
 #include "swfcontrol/Stage.h"
 #include "swfcontrol/SwfReader.h"
 
@@ -46,16 +47,38 @@ public:
     STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO* exception, UINT* argError) override;
 
-    // IShockwaveFlash: put_WMode, put_FlashVars, put_Movie and CallFunction
-    // work; every other slot answers E_NOTIMPL.
+    // IShockwaveFlash: put_WMode, put_FlashVars, put_Movie, CallFunction and
+    // the playback members work; every other slot answers E_NOTIMPL.
     STDMETHODIMP put_Movie(BSTR movie) override;
     STDMETHODIMP put_WMode(BSTR mode) override;
     STDMETHODIMP put_FlashVars(BSTR vars) override;
     STDMETHODIMP raw_CallFunction(BSTR request, BSTR* response) override;
-#define QP_DECLARE_FLASH_STUB(method, logName, params) STDMETHODIMP method params override;
-    QP_FLASH_PLAYBACK_SLOTS(QP_DECLARE_FLASH_STUB)
-    QP_FLASH_OTHER_SLOTS(QP_DECLARE_FLASH_STUB)
-#undef QP_DECLARE_FLASH_STUB
+#define QP_DECLARE_FLASH_SLOT(method, logName, params) STDMETHODIMP method params override;
+    QP_FLASH_OTHER_SLOTS(QP_DECLARE_FLASH_SLOT)
+#undef QP_DECLARE_FLASH_SLOT
+    STDMETHODIMP get_TotalFrames(long* frames) override;
+    STDMETHODIMP get_Playing(VARIANT_BOOL* playing) override;
+    STDMETHODIMP put_Playing(VARIANT_BOOL playing) override;
+    STDMETHODIMP get_Quality(int* quality) override;
+    STDMETHODIMP put_Quality(int quality) override;
+    STDMETHODIMP get_BackgroundColor(long* color) override;
+    STDMETHODIMP put_BackgroundColor(long color) override;
+    STDMETHODIMP get_Loop(VARIANT_BOOL* loop) override;
+    STDMETHODIMP put_Loop(VARIANT_BOOL loop) override;
+    STDMETHODIMP get_FrameNum(long* frame) override;
+    STDMETHODIMP put_FrameNum(long frame) override;
+    STDMETHODIMP raw_Play() override;
+    STDMETHODIMP raw_Back() override;
+    STDMETHODIMP raw_Forward() override;
+    STDMETHODIMP raw_Rewind() override;
+    STDMETHODIMP raw_StopPlay() override;
+    STDMETHODIMP raw_GotoFrame(long frame) override;
+    STDMETHODIMP raw_CurrentFrame(long* frame) override;
+    STDMETHODIMP raw_IsPlaying(VARIANT_BOOL* playing) override;
+    STDMETHODIMP get_Quality2(BSTR* quality) override;
+    STDMETHODIMP put_Quality2(BSTR quality) override;
+    STDMETHODIMP raw_TGotoFrame(BSTR target, long frame) override;
+    STDMETHODIMP raw_TCurrentFrame(BSTR target, long* frame) override;
 
     // IOleObject
     STDMETHODIMP SetClientSite(IOleClientSite* site) override;
@@ -165,10 +188,26 @@ private:
     void startPlaying();
     void onFrameTimer();
     void scheduleFrameTimer();
-    uint64_t framesElapsed() const;
-    void runFrameActions(uint32_t frame);
+    void restartClock();
+    uint64_t ticksElapsed() const;
+    // After anything that may have moved the timeline: the picture, the
+    // queued FSCommand events, the clock. False when an event sink replaced
+    // or unloaded the movie meanwhile.
+    bool afterTimelineChange(bool restart);
+    bool fireQueuedCommands();
+    bool captureFrame();
+    void showCurrentFrame(bool wholeStage);
+    void dropMovie();
+    void applyBackground();
+    HRESULT setPlaying(bool playing);
+    HRESULT gotoFrame(long frame);
+    HRESULT setQuality(const std::wstring& name);
+    void stageMouse(UINT message, LPARAM lParam);
 
     void paint(HDC dc, const RECT& paintRect);
+    // The stage as it stands, into any DC: the drawn frame, else paintStage.
+    void drawStage(HDC dc, const RECT& area);
+    void paintPicture(HDC dc, const RECT& area);
     SIZE pictureSize() const;
 
     LONG refCount_ = 1;
@@ -195,8 +234,18 @@ private:
     int reportedPercent_ = -1;
 
     StageState stage_;
-    std::vector<swf::FsCommand> fsCommands_;
-    LARGE_INTEGER playStart_ = {};
-    uint64_t shownFrames_ = 0; // frames elapsed at the last repaint
-    POINT shownAt_ = {0, 0};   // the stage window's screen origin at that repaint
+    std::unique_ptr<MovieRuntime> runtime_;
+    std::vector<std::pair<std::string, std::string>> queuedCommands_;
+    // What the host set, kept across movies.
+    std::wstring quality_ = L"high"; // as Quality2 names it
+    bool loop_ = true;
+    bool playOnLoad_ = true;
+    long backgroundOverride_ = -1; // 0xRRGGBB, or -1 for the movie's own
+    uint32_t movieBackground_ = 0xffffff;
+    LARGE_INTEGER clockStart_ = {};
+    uint64_t ticks_ = 0;          // ticks run since clockStart_
+    std::vector<uint32_t> shown_; // the drawn frame on the stage, when the runtime draws
+    int shownWidth_ = 0, shownHeight_ = 0;
+    uint64_t framesShown_ = 0; // drawn frames that differed from the one before
+    POINT shownAt_ = {0, 0};   // the stage window's screen origin at the last frame
 };

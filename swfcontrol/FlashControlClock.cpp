@@ -1,9 +1,9 @@
 #include "swfcontrol/FlashControl.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "movie/WindowsText.h"
-
 #include "swfcontrol/FlashControlParts.h"
 
 using namespace flash_control;
@@ -12,6 +12,9 @@ namespace {
 
 // Faster movies are shown at this rate; their frames still follow the clock.
 constexpr uint16_t fastestFrameRate = 120 << 8;
+// A timer this many ticks late lets the movie fall behind instead of running
+// the missed ticks in one burst; only the last of them is drawn anyway.
+constexpr uint64_t mostTicksAtOnce = 30;
 
 // SWF 6 and later keep strings in UTF-8; earlier ones in the author's code page.
 std::wstring widenMovieText(const std::string& text, unsigned version)
@@ -19,94 +22,190 @@ std::wstring widenMovieText(const std::string& text, unsigned version)
     return widenText(text, version >= 6 ? CP_UTF8 : CP_ACP);
 }
 
-} // namespace
-
-// ---- Playing ----
-
-uint64_t FlashControl::framesElapsed() const
+double secondsSince(const LARGE_INTEGER& start)
 {
-    uint16_t rate = stage_.frameRate < fastestFrameRate ? stage_.frameRate : fastestFrameRate;
     LARGE_INTEGER now, frequency;
     QueryPerformanceCounter(&now);
     QueryPerformanceFrequency(&frequency);
-    double seconds = static_cast<double>(now.QuadPart - playStart_.QuadPart) / static_cast<double>(frequency.QuadPart);
-    return static_cast<uint64_t>(seconds * rate / 256.0);
+    return static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+} // namespace
+
+// ---- The clock ----
+
+void FlashControl::restartClock()
+{
+    QueryPerformanceCounter(&clockStart_);
+    ticks_ = 0;
+}
+
+uint64_t FlashControl::ticksElapsed() const
+{
+    uint16_t rate = stage_.frameRate < fastestFrameRate ? stage_.frameRate : fastestFrameRate;
+    return static_cast<uint64_t>(secondsSince(clockStart_) * rate / 256.0);
 }
 
 void FlashControl::startPlaying()
 {
-    QueryPerformanceCounter(&playStart_);
-    shownFrames_ = 0;
-    stage_.frame = 0;
-    scheduleFrameTimer();
-    runFrameActions(0);
+    AddRef(); // an event sink may release the control
+    restartClock();
+    afterTimelineChange(false);
+    Release();
 }
 
-// One timer for the next frame's start, set anew at each frame: the frames
-// keep pace with the clock, and a still movie costs nothing.
+// One timer for the next tick, set anew at each tick: the frames keep pace
+// with the clock, and a still movie costs nothing.
 void FlashControl::scheduleFrameTimer()
 {
     if (!stageWindow_)
         return;
     uint16_t rate = stage_.frameRate < fastestFrameRate ? stage_.frameRate : fastestFrameRate;
-    if (stage_.status != StageStatus::Playing || stage_.frameCount <= 1 || rate == 0) {
+    if (stage_.status != StageStatus::Playing || !runtime_ || !runtime_->needsTicks() || rate == 0) {
         KillTimer(stageWindow_, frameTimer);
         return;
     }
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    double seconds = static_cast<double>(now.QuadPart - playStart_.QuadPart) / static_cast<double>(frequency.QuadPart);
     double fps = rate / 256.0;
-    double next = (std::floor(seconds * fps) + 1) / fps;
-    UINT delay = static_cast<UINT>(std::ceil((next - seconds) * 1000.0));
+    double seconds = secondsSince(clockStart_);
+    double next = static_cast<double>(ticks_ + 1) / fps;
+    double wait = next > seconds ? next - seconds : 0.0;
+    UINT delay = static_cast<UINT>(std::ceil(wait * 1000.0));
     SetTimer(stageWindow_, frameTimer, delay ? delay : 1, nullptr);
 }
 
 void FlashControl::onFrameTimer()
 {
-    if (stage_.status != StageStatus::Playing || !stageWindow_)
+    if (stage_.status != StageStatus::Playing || !stageWindow_ || !runtime_)
         return;
-    uint64_t now = framesElapsed();
-    if (now != shownFrames_) {
-        uint32_t count = stage_.frameCount ? stage_.frameCount : 1;
-        uint64_t first = now - shownFrames_ > count ? now - count + 1 : shownFrames_ + 1;
-        shownFrames_ = now;
-        stage_.frame = static_cast<uint32_t>(now % count);
+    AddRef(); // an event sink may release the control
+    uint64_t elapsed = ticksElapsed();
+    if (elapsed > ticks_ + mostTicksAtOnce)
+        ticks_ = elapsed - mostTicksAtOnce;
+    WPARAM generation = generation_;
+    bool current = true;
+    while (ticks_ < elapsed && runtime_ && runtime_->needsTicks()) {
+        ++ticks_;
+        runtime_->advance();
+        // Each tick's requests before the next tick's, as the movie asked.
+        if (!fireQueuedCommands()) {
+            current = false;
+            break;
+        }
+    }
+    if (current && generation == generation_) {
+        showCurrentFrame(false);
+        scheduleFrameTimer();
+    }
+    Release();
+}
+
+bool FlashControl::afterTimelineChange(bool restart)
+{
+    showCurrentFrame(false);
+    if (!fireQueuedCommands())
+        return false;
+    if (restart)
+        restartClock();
+    scheduleFrameTimer();
+    return true;
+}
+
+// The caller holds a reference: a sink may release the control or load
+// another movie.
+bool FlashControl::fireQueuedCommands()
+{
+    WPARAM generation = generation_;
+    while (!queuedCommands_.empty() && generation == generation_) {
+        std::pair<std::string, std::string> command = queuedCommands_.front();
+        queuedCommands_.erase(queuedCommands_.begin());
+        events_.fireFsCommand(widenMovieText(command.first, stage_.version).c_str(),
+                              widenMovieText(command.second, stage_.version).c_str());
+    }
+    return generation == generation_;
+}
+
+// ---- The picture of the current frame ----
+
+// Draws the current frame and keeps it when it differs from the one shown.
+bool FlashControl::captureFrame()
+{
+    if (!runtime_)
+        return false;
+    FramePicture picture = runtime_->render();
+    if (!picture.pixels || picture.width <= 0 || picture.height <= 0) {
+        bool had = !shown_.empty();
+        shown_.clear();
+        shownWidth_ = shownHeight_ = 0;
+        return had;
+    }
+    size_t count = static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height);
+    if (picture.width == shownWidth_ && picture.height == shownHeight_ && shown_.size() == count &&
+        std::memcmp(shown_.data(), picture.pixels, count * sizeof(uint32_t)) == 0)
+        return false;
+    shown_.assign(picture.pixels, picture.pixels + count);
+    shownWidth_ = picture.width;
+    shownHeight_ = picture.height;
+    ++framesShown_;
+    if (stageWindow_)
+        SetPropW(stageWindow_, framesShownProperty, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(framesShown_)));
+    return true;
+}
+
+void FlashControl::showCurrentFrame(bool wholeStage)
+{
+    if (!runtime_)
+        return;
+    uint32_t frame = runtime_->currentFrame();
+    bool frameMoved = frame != stage_.frame;
+    stage_.frame = frame;
+    if (!stageWindow_)
+        return;
+    bool pictureChanged = captureFrame();
+    // Once the stage has moved on the screen, the whole of it, as the real
+    // control draws every frame: a container that moves us while it resizes
+    // may then erase its background over the bits that were moved with us (a
+    // parent without WS_CLIPCHILDREN), without invalidating us.
+    RECT onScreen;
+    GetWindowRect(stageWindow_, &onScreen);
+    bool moved = onScreen.left != shownAt_.x || onScreen.top != shownAt_.y;
+    shownAt_ = {onScreen.left, onScreen.top};
+    if (wholeStage || moved || pictureChanged) {
+        InvalidateRect(stageWindow_, nullptr, FALSE);
+    } else if (frameMoved && shown_.empty()) {
         RECT client;
         GetClientRect(stageWindow_, &client);
         RECT indicator = frameIndicatorRect(client, stage_);
-        // Once the stage has moved on the screen, the whole of it, as the real
-        // control draws every frame: a container that moves us while it
-        // resizes may then erase its background over the bits that were moved
-        // with us (a parent without WS_CLIPCHILDREN), without invalidating us.
-        RECT onScreen;
-        GetWindowRect(stageWindow_, &onScreen);
-        bool moved = onScreen.left != shownAt_.x || onScreen.top != shownAt_.y;
-        shownAt_ = {onScreen.left, onScreen.top};
-        InvalidateRect(stageWindow_, moved ? nullptr : &indicator, FALSE);
-        if (!fsCommands_.empty()) {
-            AddRef(); // an event sink may release the control
-            WPARAM generation = generation_;
-            for (uint64_t frame = first; frame <= now && generation == generation_; ++frame)
-                runFrameActions(static_cast<uint32_t>(frame % count));
-            bool replaced = generation != generation_;
-            Release();
-            if (replaced)
-                return;
-        }
+        InvalidateRect(stageWindow_, &indicator, FALSE);
     }
-    scheduleFrameTimer();
 }
 
-void FlashControl::runFrameActions(uint32_t frame)
+// ---- The mouse ----
+
+void FlashControl::stageMouse(UINT message, LPARAM lParam)
 {
-    std::vector<std::pair<std::wstring, std::wstring>> due;
-    for (const swf::FsCommand& command : fsCommands_) {
-        if (command.frame == frame)
-            due.emplace_back(widenMovieText(command.command, stage_.version),
-                             widenMovieText(command.args, stage_.version));
+    if (!runtime_ || !stageWindow_ || stage_.width <= 0 || stage_.height <= 0)
+        return;
+    RECT client;
+    GetClientRect(stageWindow_, &client);
+    RECT box = letterbox(client, stage_.width, stage_.height);
+    LONG boxWidth = box.right - box.left, boxHeight = box.bottom - box.top;
+    if (boxWidth <= 0 || boxHeight <= 0)
+        return;
+    // Signed: with the capture held, the mouse may be left of or above us.
+    int x = static_cast<short>(LOWORD(lParam)), y = static_cast<short>(HIWORD(lParam));
+    double stageX = static_cast<double>(x - box.left) * stage_.width / boxWidth;
+    double stageY = static_cast<double>(y - box.top) * stage_.height / boxHeight;
+    AddRef();
+    runtime_->mouseMove(stageX, stageY);
+    if (message == WM_LBUTTONDOWN) {
+        SetCapture(stageWindow_);
+        runtime_->mouseDown();
+    } else if (message == WM_LBUTTONUP) {
+        if (GetCapture() == stageWindow_)
+            ReleaseCapture();
+        if (runtime_)
+            runtime_->mouseUp();
     }
-    for (const auto& command : due)
-        events_.fireFsCommand(command.first.c_str(), command.second.c_str());
+    afterTimelineChange(false);
+    Release();
 }

@@ -28,11 +28,19 @@ void FlashControl::cancelLoad()
     }
 }
 
+void FlashControl::dropMovie()
+{
+    runtime_.reset();
+    queuedCommands_.clear();
+    shown_.clear();
+    shownWidth_ = shownHeight_ = 0;
+}
+
 void FlashControl::loadMovie(const std::wstring& text)
 {
     cancelLoad();
     ++generation_;
-    fsCommands_.clear();
+    dropMovie();
     reportedPercent_ = -1;
     MovieLocation location = locateMovie(text);
     if (location.kind == MovieLocation::None) {
@@ -95,12 +103,32 @@ void FlashControl::applyOutcome(const LoadJob& job)
         stage_.frameRate = movie.frameRate;
         stage_.frameCount = movie.frameCount();
         stage_.frame = 0;
-        fsCommands_ = movie.fsCommands;
+        movieBackground_ = (uint32_t(movie.red) << 16) | (uint32_t(movie.green) << 8) | movie.blue;
+        std::unique_ptr<FrameCounterRuntime> runtime(new FrameCounterRuntime(movie));
+        runtime->setFsCommandHandler([this](const std::string& command, const std::string& args) {
+            queuedCommands_.emplace_back(command, args);
+        });
+        runtime->setLoop(loop_);
+        if (!playOnLoad_)
+            runtime->stop();
+        runtime->start();
+        runtime_ = std::move(runtime);
+        applyBackground();
+        setQuality(quality_);
         setStatus(StageStatus::Playing, std::wstring());
     } else {
         setStatus(StageStatus::Failed, job.reason());
     }
     contentChanged();
+}
+
+void FlashControl::applyBackground()
+{
+    if (!runtime_)
+        return;
+    runtime_->setBackground(backgroundOverride_ >= 0 ? static_cast<uint32_t>(backgroundOverride_) : movieBackground_);
+    uint32_t rgb = runtime_->background();
+    stage_.background = RGB((rgb >> 16) & 0xff, (rgb >> 8) & 0xff, rgb & 0xff);
 }
 
 void FlashControl::contentChanged()

@@ -32,6 +32,14 @@ void FlashControl::paint(HDC dc, const RECT& paintRect)
         return;
     RECT client;
     GetClientRect(stageWindow_, &client);
+    if (stage_.status == StageStatus::Playing && runtime_ && shown_.empty())
+        captureFrame(); // activated after the movie loaded
+    if (stage_.status == StageStatus::Playing && !shown_.empty()) {
+        // Bars and one blit of the frame: nothing is painted twice, so
+        // nothing flickers without a buffer.
+        paintPicture(dc, client);
+        return;
+    }
     // Drawn off screen and copied in one go, so that a frame never flickers.
     HDC memory = CreateCompatibleDC(dc);
     HBITMAP bitmap = CreateCompatibleBitmap(dc, width, height);
@@ -53,6 +61,51 @@ void FlashControl::paint(HDC dc, const RECT& paintRect)
     DeleteDC(memory);
 }
 
+void FlashControl::drawStage(HDC dc, const RECT& area)
+{
+    if (stage_.status == StageStatus::Playing && !shown_.empty())
+        paintPicture(dc, area);
+    else
+        paintStage(dc, area, stage_);
+}
+
+// The drawn frame letterboxed in the area: premultiplied pixels over the
+// stage's background (the frame is opaque where the movie drew it so).
+void FlashControl::paintPicture(HDC dc, const RECT& area)
+{
+    RECT stage = letterbox(area, shownWidth_, shownHeight_);
+    const RECT bars[] = {
+        {area.left, area.top, area.right, stage.top},
+        {area.left, stage.bottom, area.right, area.bottom},
+        {area.left, stage.top, stage.left, stage.bottom},
+        {stage.right, stage.top, area.right, stage.bottom},
+    };
+    COLORREF previous = SetBkColor(dc, barColour);
+    for (const RECT& bar : bars) {
+        if (bar.right > bar.left && bar.bottom > bar.top)
+            ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &bar, nullptr, 0, nullptr);
+    }
+    SetBkColor(dc, previous);
+
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = shownWidth_;
+    info.bmiHeader.biHeight = -shownHeight_; // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    int width = stage.right - stage.left, height = stage.bottom - stage.top;
+    if (width == shownWidth_ && height == shownHeight_) {
+        SetDIBitsToDevice(dc, stage.left, stage.top, static_cast<DWORD>(width), static_cast<DWORD>(height), 0, 0, 0,
+                          static_cast<UINT>(shownHeight_), shown_.data(), &info, DIB_RGB_COLORS);
+    } else {
+        int oldMode = SetStretchBltMode(dc, COLORONCOLOR);
+        StretchDIBits(dc, stage.left, stage.top, width, height, 0, 0, shownWidth_, shownHeight_, shown_.data(), &info,
+                      DIB_RGB_COLORS, SRCCOPY);
+        SetStretchBltMode(dc, oldMode);
+    }
+}
+
 // ---- IViewObject2 ----
 
 STDMETHODIMP FlashControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc, LPCRECTL bounds, LPCRECTL,
@@ -63,7 +116,7 @@ STDMETHODIMP FlashControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC,
     if (!dc || !bounds)
         return E_INVALIDARG;
     RECT area = {bounds->left, bounds->top, bounds->right, bounds->bottom};
-    paintStage(dc, area, stage_);
+    drawStage(dc, area);
     return S_OK;
 }
 
@@ -158,7 +211,7 @@ STDMETHODIMP FlashControl::GetData(FORMATETC* format, STGMEDIUM* medium)
         ReleaseDC(nullptr, reference);
         if (!dc)
             return E_OUTOFMEMORY;
-        paintStage(dc, area, stage_);
+        drawStage(dc, area);
         medium->tymed = TYMED_ENHMF;
         medium->hEnhMetaFile = CloseEnhMetaFile(dc);
         return medium->hEnhMetaFile ? S_OK : E_OUTOFMEMORY;
@@ -169,7 +222,7 @@ STDMETHODIMP FlashControl::GetData(FORMATETC* format, STGMEDIUM* medium)
             return E_OUTOFMEMORY;
         SetWindowOrgEx(dc, 0, 0, nullptr);
         SetWindowExtEx(dc, size.cx, size.cy, nullptr);
-        paintStage(dc, area, stage_);
+        drawStage(dc, area);
         HMETAFILE metafile = CloseMetaFile(dc);
         HGLOBAL memory = metafile ? GlobalAlloc(GMEM_MOVEABLE, sizeof(METAFILEPICT)) : nullptr;
         METAFILEPICT* picture = memory ? static_cast<METAFILEPICT*>(GlobalLock(memory)) : nullptr;
@@ -202,7 +255,7 @@ STDMETHODIMP FlashControl::GetData(FORMATETC* format, STGMEDIUM* medium)
             return E_OUTOFMEMORY;
         }
         HGDIOBJ old = SelectObject(dc, bitmap);
-        paintStage(dc, area, stage_);
+        drawStage(dc, area);
         SelectObject(dc, old);
         DeleteDC(dc);
         medium->tymed = TYMED_GDI;

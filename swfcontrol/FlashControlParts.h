@@ -14,6 +14,9 @@ inline constexpr wchar_t objectName[] = L"Shockwave Flash";
 inline constexpr UINT loadMessage = WM_APP + 1;
 // Set on the stage window for the next frame.
 inline constexpr UINT_PTR frameTimer = 1;
+// A property of the stage window: how many distinct drawn frames it has had,
+// so that tests see a frame that never reached the screen.
+inline constexpr wchar_t framesShownProperty[] = L"QuibbletonFramesShown";
 
 inline LONG pixelsToHimetric(LONG pixels) { return MulDiv(pixels, 2540, 96); }
 inline LONG himetricToPixels(LONG himetric) { return MulDiv(himetric, 96, 2540); }
