@@ -51,8 +51,10 @@ bool readPlaceObject(const Tag& tag, PlaceObject& out)
     uint8_t flags = r.u8();
     uint8_t flags3 = tag.code == TagPlaceObject3 ? r.u8() : 0;
     out.depth = r.u16();
-    if (flags3 & 0x08 || ((flags3 & 0x10) && (flags & 0x02)))
-        r.string(); // class name
+    // Only HasClassName brings a name: HasImage (a bitmap character) does not,
+    // whatever older format notes say.
+    if (flags3 & 0x08)
+        r.string();
     out.move = (flags & 0x01) != 0;
     out.hasCharacter = (flags & 0x02) != 0;
     if (out.hasCharacter)
@@ -87,6 +89,10 @@ bool readPlaceObject(const Tag& tag, PlaceObject& out)
     if (flags3 & 0x20) {
         out.visible = r.u8() != 0;
         out.hasVisible = !r.failed();
+    }
+    if (flags3 & 0x40) {
+        out.background = r.rgba();
+        out.hasBackground = !r.failed();
     }
     return true;
 }

@@ -397,9 +397,10 @@ void readMorphLine(BitReader& r, int version, MorphShape::Line& l)
 
 double mix(double a, double b, double t) { return a + (b - a) * t; }
 
+// Truncated, as Flash Player blends morph colours.
 uint8_t mix8(uint8_t a, uint8_t b, double t)
 {
-    return static_cast<uint8_t>(std::lround(std::max(0.0, std::min(255.0, mix(a, b, t)))));
+    return static_cast<uint8_t>(std::max(0.0, std::min(255.0, mix(a, b, t))));
 }
 
 Rgba mixColor(Rgba a, Rgba b, double t) { return {mix8(a.r, b.r, t), mix8(a.g, b.g, t), mix8(a.b, b.b, t), mix8(a.a, b.a, t)}; }

@@ -4,6 +4,7 @@
 #include "swfcontrol/engine/timeline/MovieDefinition.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cctype>
 #include <deque>
 #include <map>
@@ -31,6 +32,8 @@ struct Instance {
     uint16_t clipDepth = 0;
     uint8_t blendMode = 0;
     bool visible = true;
+    bool hasBackground = false;
+    Rgba background;
     uint64_t bornTick = 0;
 
     std::shared_ptr<Clip> clip; // a sprite's timeline
@@ -39,6 +42,7 @@ struct Instance {
     uint8_t buttonState = ButtonUp;
     std::weak_ptr<Clip> parent; // whose timeline a button's actions control
 
+    // A morph shape at its ratio, or a placed bitmap as a filled rectangle.
     bool morphValid = false;
     uint16_t morphRatio = 0;
     Shape morphShape;
@@ -163,7 +167,8 @@ struct MoviePlayer::Impl {
     static bool displayable(CharacterKind kind)
     {
         return kind == CharacterKind::Shape || kind == CharacterKind::MorphShape || kind == CharacterKind::Sprite ||
-               kind == CharacterKind::Button || kind == CharacterKind::Text || kind == CharacterKind::EditText;
+               kind == CharacterKind::Button || kind == CharacterKind::Text || kind == CharacterKind::EditText ||
+               kind == CharacterKind::Bitmap;
     }
 
     static void applyProperties(Instance& inst, const PlaceObject& po)
@@ -184,6 +189,10 @@ struct MoviePlayer::Impl {
             inst.blendMode = po.blendMode;
         if (po.hasVisible)
             inst.visible = po.visible;
+        if (po.hasBackground) {
+            inst.hasBackground = true;
+            inst.background = po.background;
+        }
     }
 
     void place(const std::shared_ptr<Clip>& clip, const PlaceObject& po, DisplayList* reuse)
@@ -208,6 +217,8 @@ struct MoviePlayer::Impl {
                         fresh->clipDepth = inst.clipDepth;
                         fresh->blendMode = inst.blendMode;
                         fresh->visible = inst.visible;
+                        fresh->hasBackground = inst.hasBackground;
+                        fresh->background = inst.background;
                         forget(inst);
                         existing->second = std::move(fresh);
                     }
@@ -236,6 +247,7 @@ struct MoviePlayer::Impl {
                 i.clipDepth = 0;
                 i.blendMode = 0;
                 i.visible = true;
+                i.hasBackground = false;
             }
         }
         if (!inst)
@@ -463,11 +475,22 @@ struct MoviePlayer::Impl {
             r.beginLayer(mode);
             cx = ColorTransform();
         }
+        if (inst.hasBackground && !mask)
+            drawBackground(r, inst, m, cx);
         const Character& ch = *inst.character;
         switch (ch.kind) {
         case CharacterKind::Shape:
             r.drawShape(ch.shape, m, cx, &movie);
             break;
+        case CharacterKind::Bitmap: {
+            Instance& writable = const_cast<Instance&>(inst);
+            if (!writable.morphValid) {
+                writable.morphShape = bitmapShape(inst.characterId);
+                writable.morphValid = true;
+            }
+            r.drawShape(inst.morphShape, m, cx, &movie);
+            break;
+        }
         case CharacterKind::MorphShape: {
             Instance& writable = const_cast<Instance&>(inst);
             if (!writable.morphValid || writable.morphRatio != inst.ratio) {
@@ -502,6 +525,62 @@ struct MoviePlayer::Impl {
             r.endLayer(parentCx * inst.cxform);
     }
 
+    // A bitmap placed by itself: a rectangle of its size filled with it.
+    Shape bitmapShape(uint16_t id)
+    {
+        Shape shape;
+        const Bitmap* bitmap = movie.bitmap(id);
+        if (!bitmap || bitmap->width <= 0 || bitmap->height <= 0)
+            return shape;
+        FillStyle fill;
+        fill.kind = FillKind::Bitmap;
+        fill.bitmapId = id;
+        fill.bitmapRepeat = false;
+        fill.bitmapSmooth = false;
+        fill.matrix.a = fill.matrix.d = 20;
+        shape.fills.push_back(fill);
+        rectangle(shape, {0, bitmap->width * 20, 0, bitmap->height * 20});
+        return shape;
+    }
+
+    static void rectangle(Shape& shape, const Rect& r)
+    {
+        const int32_t xs[] = {r.xMin, r.xMax, r.xMax, r.xMin}, ys[] = {r.yMin, r.yMin, r.yMax, r.yMax};
+        for (int i = 0; i < 4; ++i) {
+            ShapeEdge e;
+            e.x0 = xs[i];
+            e.y0 = ys[i];
+            e.x1 = xs[(i + 1) % 4];
+            e.y1 = ys[(i + 1) % 4];
+            e.fill1 = 1;
+            shape.edges.push_back(e);
+        }
+        shape.bounds = shape.edgeBounds = r;
+        StyleGroup g;
+        g.fillCount = static_cast<uint32_t>(shape.fills.size());
+        g.edgeCount = shape.edges.size();
+        shape.groups.push_back(g);
+    }
+
+    // cacheAsBitmap with an opaque background: the cached bitmap, whole
+    // pixels around the content, starts as that colour.
+    void drawBackground(Renderer& r, const Instance& inst, const Matrix& m, const ColorTransform& cx)
+    {
+        Box box;
+        addBounds(inst, m, box, 0);
+        if (box.empty)
+            return;
+        Shape shape;
+        FillStyle fill;
+        fill.color = inst.background;
+        shape.fills.push_back(fill);
+        rectangle(shape, {static_cast<int32_t>(std::floor(box.x0)) * 20, static_cast<int32_t>(std::ceil(box.x1)) * 20,
+                          static_cast<int32_t>(std::floor(box.y0)) * 20, static_cast<int32_t>(std::ceil(box.y1)) * 20});
+        Matrix toPixels;
+        toPixels.a = toPixels.d = 1.0 / 20;
+        r.drawShape(shape, toPixels, cx, nullptr);
+    }
+
     // --- the mouse -------------------------------------------------------
 
     void addBounds(const Instance& inst, const Matrix& m, Box& box, unsigned depth)
@@ -524,6 +603,9 @@ struct MoviePlayer::Impl {
         if (inst.clip)
             for (const auto& child : inst.clip->list)
                 addBounds(*child.second, m * child.second->matrix, box, depth + 1);
+        for (const auto& part : inst.parts)
+            if (part.first & inst.buttonState)
+                addBounds(*part.second, m * part.second->matrix, box, depth + 1);
     }
 
     // The topmost button whose hit area holds the point.
