@@ -58,6 +58,7 @@ struct Clip {
     int64_t frame = -1; // 0-based; -1 before the first is entered
     bool playing = true;
     unsigned nesting = 0;
+    std::vector<uint16_t> lineage; // the sprite ids of this clip and its ancestors
     DisplayList list;
 };
 
@@ -136,10 +137,15 @@ struct MoviePlayer::Impl {
         inst->character = ch;
         inst->bornTick = tick;
         inst->parent = parent;
-        if (ch->kind == CharacterKind::Sprite && nesting < limits.maxNesting) {
+        // A sprite never appears inside itself: that would nest without end.
+        bool cycle = parent && std::find(parent->lineage.begin(), parent->lineage.end(), id) != parent->lineage.end();
+        if (ch->kind == CharacterKind::Sprite && nesting < limits.maxNesting && !cycle) {
             inst->clip = std::make_shared<Clip>();
             inst->clip->timeline = &ch->sprite;
             inst->clip->nesting = nesting + 1;
+            if (parent)
+                inst->clip->lineage = parent->lineage;
+            inst->clip->lineage.push_back(id);
             enterFrame(inst->clip, 0, true);
         } else if (ch->kind == CharacterKind::Button && nesting < limits.maxNesting) {
             std::vector<const ButtonRecord*> records;

@@ -19,9 +19,9 @@ namespace swf {
 using FsCommandHandler = std::function<void(const std::string& command, const std::string& args)>;
 
 struct PlayerLimits {
-    std::size_t maxInstances = 100000; // live display objects, all timelines together
+    std::size_t maxInstances = 50000; // live display objects, all timelines together
     unsigned maxNesting = 64;          // sprites within sprites
-    std::size_t maxDrawsPerFrame = 200000;
+    std::size_t maxDrawsPerFrame = 50000;
     std::size_t maxActionsPerTick = 200000; // action records run in one tick
 };
 
