@@ -69,8 +69,24 @@ bool invert(const Matrix& m, Matrix& inv)
     return true;
 }
 
+bool GradientRamp::builtFrom(const Gradient& g, const ColorTransform& t) const
+{
+    if (g.interpolation != source_.interpolation || g.stops.size() != source_.stops.size())
+        return false;
+    for (std::size_t i = 0; i < g.stops.size(); ++i) {
+        if (g.stops[i].ratio != source_.stops[i].ratio || g.stops[i].color != source_.stops[i].color)
+            return false;
+    }
+    const ColorTransform& u = cxform_;
+    return t.mulR == u.mulR && t.mulG == u.mulG && t.mulB == u.mulB && t.mulA == u.mulA && t.addR == u.addR &&
+           t.addG == u.addG && t.addB == u.addB && t.addA == u.addA;
+}
+
 void GradientRamp::build(const Gradient& gradient, const ColorTransform& cxform)
 {
+    source_.interpolation = gradient.interpolation;
+    source_.stops = gradient.stops;
+    cxform_ = cxform;
     struct Stop {
         double ratio;
         double c[4];
@@ -78,14 +94,12 @@ void GradientRamp::build(const Gradient& gradient, const ColorTransform& cxform)
     Stop stops[16];
     int n = 0;
     const bool linear = gradient.interpolation == Interpolation::LinearRgb;
-    double floorRatio = 0;
     for (const GradientStop& s : gradient.stops) {
         if (n == 16)
             break;
         const Rgba c = cxform.apply(s.color);
         Stop& stop = stops[n++];
-        floorRatio = std::max(floorRatio, static_cast<double>(s.ratio));
-        stop.ratio = floorRatio / 255.0;
+        stop.ratio = s.ratio;
         const double rgb[3] = {c.r / 255.0, c.g / 255.0, c.b / 255.0};
         for (int k = 0; k < 3; ++k)
             stop.c[k] = linear ? toLinear(rgb[k]) : rgb[k];
@@ -94,19 +108,25 @@ void GradientRamp::build(const Gradient& gradient, const ColorTransform& cxform)
     empty_ = n == 0;
     if (empty_)
         return;
+    // The stops give 256 colours, one per ratio, each rounded to 8 bits;
+    // positions between them blend the two nearest, ratio r sitting at
+    // t = (r + 0.5) / 256. That is how the expected images are drawn.
+    double texels[256][4];
+    // Stops are taken in file order: each ratio blends the stops of the
+    // first pair, walking forward, that does not end below it. Ratios out of
+    // order thus hide parts of the gradient rather than reorder it.
     int seg = 0;
-    for (int i = 0; i < kSize; ++i) {
-        const double t = (i + 0.5) / kSize;
-        while (seg < n && stops[seg].ratio <= t)
+    for (int r = 0; r < 256; ++r) {
+        while (seg + 1 < n && r > stops[seg + 1].ratio)
             ++seg;
         double c[4];
-        if (seg == 0 || seg == n) {
-            const Stop& s = stops[seg == 0 ? 0 : n - 1];
-            std::copy(s.c, s.c + 4, c);
+        if (seg + 1 == n || r <= stops[seg].ratio) {
+            std::copy(stops[seg].c, stops[seg].c + 4, c);
         } else {
-            const Stop& a = stops[seg - 1];
-            const Stop& b = stops[seg];
-            const double f = (t - a.ratio) / (b.ratio - a.ratio);
+            const Stop& a = stops[seg];
+            const Stop& b = stops[seg + 1];
+            const double span = b.ratio - a.ratio;
+            const double f = span > 0 ? std::min(1.0, (r - a.ratio) / span) : 1.0;
             for (int k = 0; k < 4; ++k)
                 c[k] = a.c[k] + (b.c[k] - a.c[k]) * f;
         }
@@ -114,6 +134,16 @@ void GradientRamp::build(const Gradient& gradient, const ColorTransform& cxform)
             for (int k = 0; k < 3; ++k)
                 c[k] = fromLinear(c[k]);
         }
+        for (int k = 0; k < 4; ++k)
+            texels[r][k] = std::floor(std::min(1.0, std::max(0.0, c[k])) * 255 + 0.5) / 255;
+    }
+    for (int i = 0; i < kSize; ++i) {
+        const double r = std::min(255.0, std::max(0.0, (i + 0.5) * 256.0 / kSize - 0.5));
+        const int r0 = std::min(254, static_cast<int>(r));
+        const double f = r - r0;
+        double c[4];
+        for (int k = 0; k < 4; ++k)
+            c[k] = texels[r0][k] + (texels[r0 + 1][k] - texels[r0][k]) * f;
         colors_[i] = premultiply(c[0], c[1], c[2], c[3]);
     }
 }
@@ -133,7 +163,8 @@ void paintGradient(FillKind kind, SpreadMode spread, float focal, const Matrix& 
     // Work in the unit gradient square.
     const double k = 1.0 / 16384;
     const double a = inv.a * k, b = inv.b * k, c = inv.c * k, d = inv.d * k, tx = inv.tx * k, ty = inv.ty * k;
-    const double fx = std::max(-0.998, std::min(0.998, static_cast<double>(focal)));
+    // Focal points closer to the rim than this are drawn as if at this distance.
+    const double fx = std::max(-0.98, std::min(0.98, static_cast<double>(focal)));
     for (int r = 0; r < height; ++r) {
         uint32_t* row = out + static_cast<std::ptrdiff_t>(r) * stride;
         const double px = x + 0.5, py = y + r + 0.5;

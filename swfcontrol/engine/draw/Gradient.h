@@ -11,17 +11,20 @@ namespace swf {
 
 class GradientRamp {
 public:
-    // Finer than the 256 ratio steps, so that interpolation between stops
-    // stays smooth however far the gradient is stretched.
-    static constexpr int kSize = 1024;
+    // Fine enough that a full swing of a channel between two close stops
+    // still moves by well under a level from one entry to the next.
+    static constexpr int kSize = 4096;
 
-    // Stops take the colour transform before they are interpolated. Stops
-    // whose ratio falls below an earlier one's are moved up to it.
+    // Stops take the colour transform before they are interpolated.
     void build(const Gradient& gradient, const ColorTransform& cxform);
     const uint32_t* colors() const { return colors_; }
     bool empty() const { return empty_; }
+    // Whether build() would give this ramp again.
+    bool builtFrom(const Gradient& gradient, const ColorTransform& cxform) const;
 
 private:
+    Gradient source_;
+    ColorTransform cxform_;
     uint32_t colors_[kSize] = {};
     bool empty_ = true;
 };

@@ -105,7 +105,9 @@ struct Renderer::State {
     std::vector<std::vector<DirectedEdge>> fillEdges;
     std::vector<std::vector<uint32_t>> lineEdges;
     std::vector<uint32_t> paintScratch;
-    GradientRamp ramp;
+    // Recently built ramps: the same gradients come back frame after frame.
+    std::vector<std::unique_ptr<GradientRamp>> ramps;
+    std::size_t nextRamp = 0;
     BitmapCache bitmapCache;
 
     Surface& target() { return layerDepth ? *layers[layerDepth - 1] : frame; }
@@ -134,8 +136,24 @@ struct Renderer::State {
     void paint(Coverage cov, const FillStyle* fill, Rgba solid, const ColorTransform& cxform, BitmapSource* bitmaps,
                const Matrix& toPixels);
     void compositeSolid(const Coverage& cov, Rgba color);
+    const GradientRamp& rampFor(const Gradient& gradient, const ColorTransform& cxform);
     void compositeImage(const Coverage& cov, pixman_image_t* src, int srcX, int srcY);
 };
+
+const GradientRamp& Renderer::State::rampFor(const Gradient& gradient, const ColorTransform& cxform)
+{
+    constexpr std::size_t kKept = 8;
+    for (const auto& r : ramps) {
+        if (r->builtFrom(gradient, cxform))
+            return *r;
+    }
+    if (ramps.size() < kKept)
+        ramps.push_back(std::make_unique<GradientRamp>());
+    nextRamp = ramps.size() < kKept ? ramps.size() - 1 : (nextRamp + 1) % kKept;
+    GradientRamp& r = *ramps[nextRamp];
+    r.build(gradient, cxform);
+    return r;
+}
 
 void Renderer::State::compositeImage(const Coverage& cov, pixman_image_t* src, int srcX, int srcY)
 {
@@ -235,7 +253,7 @@ void Renderer::State::paint(Coverage cov, const FillStyle* fill, Rgba solid, con
         return;
     }
     // Gradients.
-    ramp.build(fill->gradient, cxform);
+    const GradientRamp& ramp = rampFor(fill->gradient, cxform);
     if (ramp.empty())
         return;
     const std::size_t count = static_cast<std::size_t>(cov.width) * cov.height;
