@@ -95,7 +95,14 @@ bool readCase(const std::string& path, CorpusCase& out)
         if (eq == std::string::npos)
             continue;
         std::string key = trim(t.substr(0, eq)), value = trim(t.substr(eq + 1));
-        if (section.empty() && (key == "num_frames" || key == "num_ticks")) {
+        // A dotted key at the top: image_comparisons."name".trigger = N
+        std::string where = section;
+        std::size_t dot = key.rfind('.');
+        if (section.empty() && key.compare(0, 18, "image_comparisons.") == 0 && dot > 18) {
+            where = key.substr(0, dot);
+            key = key.substr(dot + 1);
+        }
+        if (where.empty() && (key == "num_frames" || key == "num_ticks")) {
             out.frames = std::atol(value.c_str());
         } else if (section == "player_options" && key == "with_renderer") {
             if (value.find("\"low\"") != std::string::npos)
@@ -105,8 +112,8 @@ bool readCase(const std::string& path, CorpusCase& out)
                 check->tolerance = std::atoi(value.c_str());
             else if (key == "max_outliers")
                 check->maxOutliers = std::atol(value.c_str());
-        } else if (section.compare(0, 18, "image_comparisons.") == 0) {
-            Comparison& comp = comparisonNamed(out, section.substr(18));
+        } else if (where.compare(0, 18, "image_comparisons.") == 0) {
+            Comparison& comp = comparisonNamed(out, where.substr(18));
             if (key == "tolerance")
                 comp.base.tolerance = std::atoi(value.c_str());
             else if (key == "max_outliers")

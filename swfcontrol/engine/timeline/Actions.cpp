@@ -2,6 +2,7 @@
 
 #include "swfcontrol/engine/format/BitReader.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -17,7 +18,11 @@ enum ActionCode : uint8_t {
     ActionPlay = 0x06,
     ActionStop = 0x07,
     ActionPop = 0x17,
+    ActionGetVariable = 0x1c,
     ActionSetTarget2 = 0x20,
+    ActionTrace = 0x26,
+    ActionCallMethod = 0x52,
+    ActionGetMember = 0x4e,
     ActionGotoFrame = 0x81,
     ActionGetUrl = 0x83,
     ActionConstantPool = 0x88,
@@ -35,10 +40,20 @@ enum ActionCode : uint8_t {
 // Only constants are known; anything an unsupported action leaves on the
 // stack is unknown, so a later GetURL2 or GotoFrame2 does nothing with it.
 struct Value {
-    enum Kind { Unknown, String, Number, Bool } kind = Unknown;
+    enum Kind { Unknown, String, Number, Bool, Clip } kind = Unknown;
     std::string text;
     double number = 0;
+    std::shared_ptr<ActionHost> clip;
 };
+
+bool sameNoCase(const std::string& a, const char* b)
+{
+    std::size_t i = 0;
+    for (; i < a.size() && b[i]; ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return i == a.size() && b[i] == 0;
+}
 
 bool truthy(const Value& v)
 {
@@ -52,7 +67,7 @@ bool truthy(const Value& v)
 
 class Interpreter {
 public:
-    explicit Interpreter(ActionHost& host) : host_(host) {}
+    explicit Interpreter(ActionHost& host) : base_(host), target_(&host) {}
 
     void run(const uint8_t* code, std::size_t size, std::size_t maxSteps)
     {
@@ -146,12 +161,12 @@ private:
         }
     }
 
-    void gotoValue(const Value& v, bool play, uint16_t bias)
+    void gotoValue(ActionHost& host, const Value& v, bool play, uint16_t bias)
     {
         if (v.kind == Value::Number) {
             // GotoFrame2 counts frames from 1, as ActionScript does.
             if (v.number >= 1 && v.number < 4294967296.0)
-                host_.gotoFrame(static_cast<uint32_t>(v.number) - 1u + bias, play);
+                host.gotoFrame(static_cast<uint32_t>(v.number) - 1u + bias, play);
             return;
         }
         if (v.kind != Value::String)
@@ -164,54 +179,103 @@ private:
         long frame = std::strtol(target.c_str(), &end, 10);
         if (!target.empty() && end && *end == 0) {
             if (frame >= 1)
-                host_.gotoFrame(static_cast<uint32_t>(frame - 1) + bias, play);
+                host.gotoFrame(static_cast<uint32_t>(frame - 1) + bias, play);
         } else {
-            host_.gotoLabel(target, play);
+            host.gotoLabel(target, play);
         }
+    }
+
+    // mc.method(args) for the timeline methods of a clip.
+    void callMethod(ActionHost& clip, const std::string& method, const std::vector<Value>& args)
+    {
+        if (sameNoCase(method, "play"))
+            clip.play();
+        else if (sameNoCase(method, "stop"))
+            clip.stop();
+        else if (sameNoCase(method, "nextFrame"))
+            clip.nextFrame();
+        else if (sameNoCase(method, "prevFrame"))
+            clip.previousFrame();
+        else if (sameNoCase(method, "gotoAndPlay") && !args.empty())
+            gotoValue(clip, args[0], true, 0);
+        else if (sameNoCase(method, "gotoAndStop") && !args.empty())
+            gotoValue(clip, args[0], false, 0);
     }
 
     void execute(uint8_t op, BitReader& r, long& jump)
     {
-        // After SetTarget names another clip, its timeline actions are not ours.
-        bool own = !retargeted_;
+        // After SetTarget, timeline actions go to the clip it named, or
+        // nowhere when it named none.
+        ActionHost* host = target_;
         switch (op) {
-        case ActionNextFrame: if (own) host_.nextFrame(); break;
-        case ActionPreviousFrame: if (own) host_.previousFrame(); break;
-        case ActionPlay: if (own) host_.play(); break;
-        case ActionStop: if (own) host_.stop(); break;
+        case ActionNextFrame: if (host) host->nextFrame(); break;
+        case ActionPreviousFrame: if (host) host->previousFrame(); break;
+        case ActionPlay: if (host) host->play(); break;
+        case ActionStop: if (host) host->stop(); break;
         case ActionPop: pop(); break;
+        case ActionTrace: pop(); break;
+        case ActionGetVariable: {
+            Value name = pop();
+            Value v;
+            if (name.kind == Value::String && (v.clip = base_.find(name.text)))
+                v.kind = Value::Clip;
+            push(v);
+            break;
+        }
+        case ActionGetMember: {
+            Value name = pop();
+            Value object = pop();
+            Value v;
+            if (object.kind == Value::Clip && name.kind == Value::String && (v.clip = object.clip->find(name.text)))
+                v.kind = Value::Clip;
+            push(v);
+            break;
+        }
+        case ActionCallMethod: {
+            Value method = pop();
+            Value object = pop();
+            Value count = pop();
+            std::vector<Value> args;
+            if (count.kind == Value::Number && count.number > 0 && count.number <= 64)
+                for (int i = 0; i < static_cast<int>(count.number); ++i)
+                    args.push_back(pop());
+            if (object.kind == Value::Clip && method.kind == Value::String)
+                callMethod(*object.clip, method.text, args);
+            push(Value()); // the method's result
+            break;
+        }
         case ActionGotoFrame: {
             uint16_t frame = r.u16();
-            if (own && !r.failed())
-                host_.gotoFrame(frame, false);
+            if (host && !r.failed())
+                host->gotoFrame(frame, false);
             break;
         }
         case ActionGotoLabel: {
             std::string label = r.string();
-            if (own && !r.failed())
-                host_.gotoLabel(label, false);
+            if (host && !r.failed())
+                host->gotoLabel(label, false);
             break;
         }
         case ActionGetUrl: {
             std::string url = r.string();
             std::string target = r.string();
             if (!r.failed())
-                host_.getUrl(url, target);
+                base_.getUrl(url, target);
             break;
         }
         case ActionGetUrl2: {
             Value target = pop();
             Value url = pop();
             if (url.kind == Value::String && target.kind != Value::Unknown)
-                host_.getUrl(url.text, target.kind == Value::String ? target.text : std::string());
+                base_.getUrl(url.text, target.kind == Value::String ? target.text : std::string());
             break;
         }
         case ActionGotoFrame2: {
             uint8_t flags = r.u8();
             uint16_t bias = (flags & 0x02) ? r.u16() : 0;
             Value frame = pop();
-            if (own && !r.failed())
-                gotoValue(frame, (flags & 0x01) != 0, bias);
+            if (host && !r.failed())
+                gotoValue(*host, frame, (flags & 0x01) != 0, bias);
             break;
         }
         case ActionPush: readPush(r); break;
@@ -236,10 +300,15 @@ private:
         }
         case ActionWaitForFrame: break;  // every frame is loaded
         case ActionWaitForFrame2: pop(); break;
-        case ActionSetTarget: retargeted_ = !r.string().empty(); break;
+        case ActionSetTarget: setTarget(r.string()); break;
         case ActionSetTarget2: {
             Value v = pop();
-            retargeted_ = !(v.kind == Value::String && v.text.empty());
+            if (v.kind == Value::Clip) {
+                held_ = v.clip;
+                target_ = held_.get();
+            } else {
+                setTarget(v.kind == Value::String ? v.text : std::string("\x01"));
+            }
             break;
         }
         default:
@@ -248,10 +317,22 @@ private:
         }
     }
 
-    ActionHost& host_;
+    void setTarget(const std::string& path)
+    {
+        if (path.empty()) {
+            held_.reset();
+            target_ = &base_;
+            return;
+        }
+        held_ = base_.find(path);
+        target_ = held_.get();
+    }
+
+    ActionHost& base_;
+    ActionHost* target_;                // null: SetTarget named no clip
+    std::shared_ptr<ActionHost> held_;  // keeps a found target alive
     std::vector<Value> stack_;
     std::vector<std::string> pool_;
-    bool retargeted_ = false;
 };
 
 } // namespace

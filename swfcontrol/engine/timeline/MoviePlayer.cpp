@@ -59,6 +59,7 @@ struct Clip {
     bool playing = true;
     unsigned nesting = 0;
     std::vector<uint16_t> lineage; // the sprite ids of this clip and its ancestors
+    std::weak_ptr<Clip> parent;
     DisplayList list;
 };
 
@@ -143,6 +144,7 @@ struct MoviePlayer::Impl {
             inst->clip = std::make_shared<Clip>();
             inst->clip->timeline = &ch->sprite;
             inst->clip->nesting = nesting + 1;
+            inst->clip->parent = parent;
             if (parent)
                 inst->clip->lineage = parent->lineage;
             inst->clip->lineage.push_back(id);
@@ -407,7 +409,45 @@ struct MoviePlayer::Impl {
                 impl_.fsCommand(url.substr(10), target);
         }
 
+        std::shared_ptr<ActionHost> find(const std::string& path) override
+        {
+            std::shared_ptr<Clip> at = clip_;
+            std::size_t pos = 0;
+            if (!path.empty() && path[0] == '/')
+                at = impl_.root;
+            while (at && pos <= path.size()) {
+                std::size_t end = path.find_first_of("./", pos);
+                if (end == std::string::npos)
+                    end = path.size();
+                std::string part = path.substr(pos, end - pos);
+                pos = end + 1;
+                if (part.empty() || part == "this")
+                    continue;
+                if (part == "_root" || part == "_level0")
+                    at = impl_.root;
+                else if (part == "_parent" || part == "..")
+                    at = at->parent.lock();
+                else
+                    at = child(*at, part);
+            }
+            return at ? std::make_shared<Host>(impl_, at) : nullptr;
+        }
+
     private:
+        // Instance names match exactly, or else ignoring ASCII case as
+        // movies before SWF 7 do.
+        std::shared_ptr<Clip> child(const Clip& clip, const std::string& name) const
+        {
+            for (const auto& entry : clip.list)
+                if (entry.second->clip && entry.second->name == name)
+                    return entry.second->clip;
+            for (const auto& entry : clip.list)
+                if (entry.second->clip && startsWithNoCase(entry.second->name, name.c_str()) &&
+                    entry.second->name.size() == name.size())
+                    return entry.second->clip;
+            return nullptr;
+        }
+
         Impl& impl_;
         std::shared_ptr<Clip> clip_;
     };
