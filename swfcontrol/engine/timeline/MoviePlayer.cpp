@@ -727,7 +727,9 @@ bool MoviePlayer::load(const uint8_t* data, std::size_t size, std::string& reaso
 {
     impl_.reset(new Impl);
     impl_->limits = limits;
-    if (!impl_->movie.load(data, size, reason)) {
+    LoadLimits load;
+    load.movie.maxMovieBytes = limits.maxMovieBytes;
+    if (!impl_->movie.load(data, size, reason, load)) {
         impl_.reset(new Impl);
         return false;
     }
@@ -776,6 +778,10 @@ void MoviePlayer::advance()
 void MoviePlayer::render(Renderer& renderer)
 {
     int w = stageWidth(), h = stageHeight();
+    // A frame buffer past 16384 pixels a side or 64 M pixels is refused: the
+    // stage size comes straight from the file.
+    if (w > 16384 || h > 16384 || static_cast<int64_t>(w) * h > (int64_t(64) << 20))
+        return;
     if ((renderer.width() != w || renderer.height() != h) && !renderer.resize(w, h))
         return;
     renderer.setQuality(impl_->quality);

@@ -19,6 +19,7 @@ namespace swf {
 using FsCommandHandler = std::function<void(const std::string& command, const std::string& args)>;
 
 struct PlayerLimits {
+    std::size_t maxMovieBytes = 128u * 1024u * 1024u; // uncompressed
     std::size_t maxInstances = 50000; // live display objects, all timelines together
     unsigned maxNesting = 64;          // sprites within sprites
     std::size_t maxDrawsPerFrame = 50000;
@@ -50,7 +51,8 @@ public:
     // One tick at the frame rate: every playing timeline moves on a frame,
     // then the actions of the frames entered run.
     void advance();
-    // Draws the current frame: resizes the renderer to the stage when needed.
+    // Draws the current frame: resizes the renderer to the stage when needed
+    // (nothing is drawn for a stage past 16384 pixels a side or 64 M pixels).
     void render(Renderer& renderer);
 
     // The root timeline. Frames are 0-based.
