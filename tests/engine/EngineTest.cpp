@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,15 +18,24 @@ using swftest::Bytes;
 // ---------------------------------------------------------------------------
 // Actions
 
+// Logs what actions do; the clip named "mc" logs into the same record.
 struct Recorder : swf::ActionHost {
+    explicit Recorder(std::string* into = nullptr, std::string prefix = "") : out(into ? into : &log), name(prefix) {}
     std::string log;
-    void play() override { log += "play;"; }
-    void stop() override { log += "stop;"; }
-    void nextFrame() override { log += "next;"; }
-    void previousFrame() override { log += "prev;"; }
-    void gotoFrame(uint32_t f, bool p) override { log += "goto " + std::to_string(f) + (p ? " play;" : ";"); }
-    void gotoLabel(const std::string& l, bool p) override { log += "label " + l + (p ? " play;" : ";"); }
-    void getUrl(const std::string& u, const std::string& t) override { log += "url " + u + "|" + t + ";"; }
+    std::string* out;
+    std::string name;
+    void note(const std::string& s) { *out += name + s + ";"; }
+    void play() override { note("play"); }
+    void stop() override { note("stop"); }
+    void nextFrame() override { note("next"); }
+    void previousFrame() override { note("prev"); }
+    void gotoFrame(uint32_t f, bool p) override { note("goto " + std::to_string(f) + (p ? " play" : "")); }
+    void gotoLabel(const std::string& l, bool p) override { note("label " + l + (p ? " play" : "")); }
+    void getUrl(const std::string& u, const std::string& t) override { note("url " + u + "|" + t); }
+    std::shared_ptr<swf::ActionHost> find(const std::string& path) override
+    {
+        return path == "mc" ? std::make_shared<Recorder>(out, "mc.") : nullptr;
+    }
 };
 
 Bytes str(const std::string& s)
@@ -83,8 +93,14 @@ TEST(Actions, RunTheSubsetAndStepOverTheRest)
          cat({pushString("x"), op(0x1c), op(0xaa, {1, 2, 3}), op(0x9f, {0}), op(0x07)}), "stop;"},
         {"If on a constant and a forward Jump", cat({pushInt(1), op(0x9d, {1, 0}), op(0x07), op(0x99, {1, 0}), op(0x06), op(0x04)}),
          "next;"},
-        {"SetTarget sends timeline actions elsewhere", cat({op(0x8b, str("child")), op(0x07), op(0x8b, str("")), op(0x06)}),
-         "play;"},
+        {"SetTarget sends timeline actions elsewhere",
+         cat({op(0x8b, str("mc")), op(0x07), op(0x8b, str("none")), op(0x04), op(0x8b, str("")), op(0x06)}),
+         "mc.stop;play;"},
+        {"timeline methods called on a named clip",
+         cat({pushInt(2), pushInt(1), pushString("mc"), op(0x1c), pushString("gotoAndPlay"), op(0x52), op(0x17),
+              pushInt(0), pushString("mc"), op(0x1c), pushString("stop"), op(0x52),
+              pushInt(0), pushString("nobody"), op(0x1c), pushString("play"), op(0x52)}),
+         "mc.goto 1 play;mc.stop;"},
         {"a length past the end stops", cat({op(0x07), Bytes{0x81, 9, 0, 1}}), "stop;"},
         {"the end action stops", cat({op(0x07), Bytes{0}, op(0x06)}), "stop;"},
         {"a backward jump loops only up to the step limit", cat({op(0x07), op(0x99, {0xfa, 0xff})}),
@@ -299,6 +315,56 @@ TEST(Timeline, ClipDepthMasksWhatItCovers)
     ASSERT_TRUE(p.load(m.data(), m.size(), reason)) << reason;
     std::string got{at(p, 5, 5), at(p, 25, 5), at(p, 25, 25)};
     EXPECT_EQ(got, "RWG");
+}
+
+// DefineButton2: up red, over green, down blue, hit area the red square; on
+// release inside it sends an FSCommand.
+Bytes button(uint16_t id)
+{
+    Bytes records;
+    const uint8_t states[] = {0x01, 0x02, 0x04, 0x08}, chars[] = {1, 2, 3, 1};
+    for (int i = 0; i < 4; ++i)
+        records.insert(records.end(), {states[i], chars[i], 0, static_cast<unsigned char>(i + 1), 0, 0, 0});
+    records.push_back(0);
+    Bytes action = cat({op(0x83, cat({str("FSCommand:clicked"), str("")})), {0}});
+    Bytes body = cat({{static_cast<unsigned char>(id), static_cast<unsigned char>(id >> 8), 0,
+                       static_cast<unsigned char>(records.size() + 2), 0},
+                      records, {0, 0, 0x08, 0}, action});
+    return swftest::tag(34, body);
+}
+
+TEST(Timeline, ButtonsFollowTheMouse)
+{
+    Bytes m = movie(cat({square(1, 10, 10, 255, 0, 0), square(2, 10, 10, 0, 255, 0), square(3, 10, 10, 0, 0, 255),
+                         button(4), place(1, 4, 0, 0), showFrame()}));
+    swf::MoviePlayer p;
+    std::string reason, commands;
+    ASSERT_TRUE(p.load(m.data(), m.size(), reason)) << reason;
+    p.setFsCommandHandler([&](const std::string& c, const std::string&) { commands += c + ";"; });
+    struct Step {
+        const char* what;
+        char event; // m move, d down, u up
+        double x, y;
+        char pixel;
+        const char* commands;
+    } steps[] = {
+        {"up until the mouse comes", 0, 0, 0, 'R', ""},  {"over", 'm', 5, 5, 'G', ""},
+        {"down", 'd', 0, 0, 'B', ""},                     {"released inside", 'u', 0, 0, 'G', "clicked;"},
+        {"away", 'm', 30, 30, 'R', "clicked;"},           {"pressed outside", 'd', 0, 0, 'R', "clicked;"},
+        {"dragged in", 'm', 5, 5, 'G', "clicked;"},       {"released", 'u', 0, 0, 'G', "clicked;"},
+        {"pressed inside", 'd', 0, 0, 'B', "clicked;"},   {"dragged out", 'm', 30, 30, 'R', "clicked;"},
+        {"released outside", 'u', 0, 0, 'R', "clicked;"},
+    };
+    for (const Step& s : steps) {
+        if (s.event == 'm')
+            p.mouseMove(s.x, s.y);
+        else if (s.event == 'd')
+            p.mouseDown();
+        else if (s.event == 'u')
+            p.mouseUp();
+        EXPECT_EQ(at(p, 5, 5), s.pixel) << s.what;
+        EXPECT_EQ(commands, s.commands) << s.what;
+    }
 }
 
 TEST(Timeline, DamagedInputLoadsWhatIsSound)
