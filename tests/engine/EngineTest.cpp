@@ -292,8 +292,9 @@ TEST(Timeline, FrameActionsSpritesAndFsCommands)
                          place(1, 3, 0, 0), doAction(op(0x07)), showFrame(), label("two"), place(2, 1, 20, 0), showFrame()}));
     swf::MoviePlayer p;
     std::string reason, commands;
-    ASSERT_TRUE(p.load(m.data(), m.size(), reason)) << reason;
+    // The handler outlives loads: the control sets it once.
     p.setFsCommandHandler([&](const std::string& c, const std::string& a) { commands += c + "(" + a + ")"; });
+    ASSERT_TRUE(p.load(m.data(), m.size(), reason)) << reason;
     EXPECT_FALSE(p.isPlaying());
     EXPECT_EQ(at(p, 5, 5), 'B');
     p.advance();

@@ -41,6 +41,7 @@ enum TagCode : uint16_t {
     TagDefineSprite = 39,
     TagFrameLabel = 43,
     TagDefineMorphShape = 46,
+    TagFileAttributes = 69,
     TagDefineFont2 = 48,
     TagDefineFontInfo2 = 62,
     TagPlaceObject3 = 70,

@@ -133,7 +133,13 @@ void MovieDefinition::readTags(const uint8_t* data, std::size_t size, Timeline& 
             break;
         }
         case TagDoAction:
-            frame.actions.emplace_back(tag.body, tag.body + tag.size);
+            // A movie that declares ActionScript 3 runs no AVM1 actions.
+            if (!actionScript3_)
+                frame.actions.emplace_back(tag.body, tag.body + tag.size);
+            break;
+        case TagFileAttributes:
+            if (isRoot)
+                actionScript3_ = (r.u8() & 0x08) != 0 && !r.failed();
             break;
         case TagFrameLabel: {
             std::string label = r.string();

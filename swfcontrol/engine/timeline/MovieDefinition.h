@@ -87,6 +87,7 @@ private:
     MovieFile file_;
     Rgba background_{255, 255, 255, 255};
     bool hasBackground_ = false;
+    bool actionScript3_ = false;
     Timeline root_;
     std::unordered_map<uint16_t, std::unique_ptr<Character>> characters_;
     std::vector<uint16_t> fontIds_; // in definition order

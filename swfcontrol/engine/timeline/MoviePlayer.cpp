@@ -725,12 +725,17 @@ MoviePlayer::~MoviePlayer() = default;
 
 bool MoviePlayer::load(const uint8_t* data, std::size_t size, std::string& reason, const PlayerLimits& limits)
 {
-    impl_.reset(new Impl);
-    impl_->limits = limits;
+    // What the host set stays across loads: its FSCommand handler, loop and quality.
+    std::unique_ptr<Impl> next(new Impl);
+    next->fsCommand = std::move(impl_->fsCommand);
+    next->loop = impl_->loop;
+    next->quality = impl_->quality;
+    next->limits = limits;
+    impl_ = std::move(next);
     LoadLimits load;
     load.movie.maxMovieBytes = limits.maxMovieBytes;
     if (!impl_->movie.load(data, size, reason, load)) {
-        impl_.reset(new Impl);
+        impl_->movie = MovieDefinition();
         return false;
     }
     impl_->root = std::make_shared<Clip>();
