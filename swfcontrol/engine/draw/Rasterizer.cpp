@@ -155,7 +155,12 @@ void Rasterizer::accumulateArea(const Line& line, int bx0, int by0, int rowWidth
 // line left of its pixel's centre.
 void Rasterizer::accumulateSamples(const Line& line, int bx0, int by0, int rowWidth, int rows)
 {
-    double x0 = line.x0 - bx0, y0 = line.y0 - by0, x1 = line.x1 - bx0, y1 = line.y1 - by0;
+    // Vertices snap to 1/256 pixel first, as graphics hardware does: which
+    // side of an edge a centre that lies almost on it falls depends on that.
+    const auto snap = [](double v) { return std::floor(v * 256 + 0.5) / 256; };
+    double x0 = snap(line.x0) - bx0, y0 = snap(line.y0) - by0, x1 = snap(line.x1) - bx0, y1 = snap(line.y1) - by0;
+    if (y0 == y1)
+        return;
     float dir = 1;
     if (y0 > y1) {
         std::swap(x0, x1);

@@ -316,10 +316,14 @@ void Renderer::clear(Rgba background)
     s.bitmapCache.endFrame();
 }
 
-void Renderer::drawShape(const Shape& shape, const Matrix& toPixels, const ColorTransform& cxform,
+void Renderer::drawShape(const Shape& shape, const Matrix& matrix, const ColorTransform& cxform,
                          BitmapSource* bitmaps, const Rgba* solidFill)
 {
     State& s = *state_;
+    // Display objects sit on whole twips, however their matrices combine.
+    Matrix toPixels = matrix;
+    toPixels.tx = std::floor(toPixels.tx * 20 + 0.5) / 20;
+    toPixels.ty = std::floor(toPixels.ty * 20 + 0.5) / 20;
     if (s.width == 0 || !std::isfinite(toPixels.determinant()) || !std::isfinite(toPixels.tx) ||
         !std::isfinite(toPixels.ty))
         return;
@@ -374,7 +378,8 @@ void Renderer::drawShape(const Shape& shape, const Matrix& toPixels, const Color
                     bitmaps, toPixels);
         }
 
-        for (uint32_t i = 0; i < lineCount; ++i) {
+        // Strokes take no part in a clip mask's shape.
+        for (uint32_t i = 0; i < lineCount && !s.buildingMask(); ++i) {
             if (s.lineEdges[i].empty())
                 continue;
             const LineStyle& line = shape.lines[g.firstLine + i];
