@@ -3,6 +3,7 @@
 #include "swfcontrol/engine/format/BitReader.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace swf {
 
@@ -38,8 +39,8 @@ LineMetrics metricsOf(const Font* font, const TextFormat& f)
     m.leading = f.leading;
     if (font && font->hasLayout) {
         double scale = f.height / font->emSquare();
-        m.ascent = font->ascent * scale;
-        m.descent = font->descent * scale;
+        m.ascent = std::floor(font->ascent * scale);
+        m.descent = std::floor(font->descent * scale);
     } else {
         // Without a layout table Flash falls back to the EM square.
         m.ascent = f.height * 0.8;
@@ -121,13 +122,14 @@ void layoutEditText(const EditText& field, const StyledText& text, const FontCho
         g.font = font;
         g.scale = f.height / font->emSquare();
         g.glyph = font->glyphForCode(c);
+        // Flash measures in whole twips, rounding down.
         if (g.glyph >= 0 && static_cast<std::size_t>(g.glyph) < font->glyphs.size())
-            g.advance = glyphAdvance(*font, g.glyph) * g.scale;
+            g.advance = std::floor(glyphAdvance(*font, g.glyph) * g.scale);
         else
             g.glyph = -1;
         g.advance += f.letterSpacing;
         if (f.kerning && i > 0 && m[i - 1].font == font && text.text[i - 1] != '\n')
-            g.kern = font->kerningAdjust(field.password ? '*' : text.text[i - 1], c) * g.scale;
+            g.kern = std::floor(font->kerningAdjust(field.password ? '*' : text.text[i - 1], c) * g.scale);
     }
 
     const double left = field.bounds.xMin + kGutter;
