@@ -1,12 +1,16 @@
-// swfrender MOVIE.swf OUT.png [--frames N] [--quality low|high]
+// swfrender MOVIE.swf OUT.png [--frames N] [--quality low|high] [--bench]
 //
 // Plays N frames of a movie exactly as the stand-in control does (frame 1 is
 // what the first ShowFrame shows) and writes the stage as a PNG, one pixel per
 // 20 twips. Any failure is one plain line on stderr and exit status 1.
+// --bench draws every frame on the way and prints the median and 95th
+// percentile milliseconds that a frame took (its tick and its drawing).
 #include "swfcontrol/engine/draw/Renderer.h"
 #include "swfcontrol/engine/timeline/MoviePlayer.h"
 #include "tools/swfrender/PngFile.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -53,11 +57,16 @@ bool readFile(const char* path, std::vector<uint8_t>& out, std::string& reason)
 
 int main(int argc, char** argv)
 {
-    const char* usage = "usage: swfrender MOVIE.swf OUT.png [--frames N] [--quality low|high]";
+    const char* usage = "usage: swfrender MOVIE.swf OUT.png [--frames N] [--quality low|high] [--bench]";
     std::vector<const char*> paths;
     long frames = 1;
     swf::Quality quality = swf::Quality::High;
+    bool bench = false;
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--bench") == 0) {
+            bench = true;
+            continue;
+        }
         if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) {
             char* end = nullptr;
             frames = std::strtol(argv[++i], &end, 10);
@@ -93,12 +102,22 @@ int main(int argc, char** argv)
     if (width > maxStagePixels || height > maxStagePixels)
         return fail("the movie's stage is larger than 16384 pixels");
     player.setQuality(quality);
-    for (long i = 1; i < frames; ++i)
-        player.advance();
     swf::Renderer renderer;
     if (!renderer.resize(width, height))
         return fail("no memory for a frame of the movie's stage size");
-    player.render(renderer);
+    std::vector<double> times;
+    for (long i = 1; i <= frames; ++i) {
+        auto start = std::chrono::steady_clock::now();
+        if (i > 1)
+            player.advance();
+        if (bench || i == frames)
+            player.render(renderer);
+        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
+    if (bench) {
+        std::sort(times.begin(), times.end());
+        std::printf("%.3f %.3f\n", times[times.size() / 2], times[std::min(times.size() - 1, times.size() * 95 / 100)]);
+    }
     swf::RgbaImage image = swf::fromPremultiplied(renderer.pixels(), width, height);
     if (!swf::writePng(paths[1], image, reason))
         return fail(reason);
