@@ -30,10 +30,9 @@ Matrix translateScale(double x, double y, double scale)
     return m;
 }
 
-// A rectangle (inset by `inset` twips when making a frame) as edges of fill 1.
-void addRect(Shape& s, const Rect& r, int32_t inset)
+// A rectangle as edges of fill 1.
+void addRect(Shape& s, int32_t x0, int32_t y0, int32_t x1, int32_t y1)
 {
-    int32_t x0 = r.xMin + inset, x1 = r.xMax - inset, y0 = r.yMin + inset, y1 = r.yMax - inset;
     const int32_t pts[5][2] = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}, {x0, y0}};
     for (int i = 0; i < 4; ++i) {
         ShapeEdge e;
@@ -46,18 +45,38 @@ void addRect(Shape& s, const Rect& r, int32_t inset)
     }
 }
 
-Shape rectShape(const Rect& r, int32_t frame)
+Shape fillShape(const Rect& bounds)
 {
     Shape s;
-    s.bounds = s.edgeBounds = r;
+    s.bounds = s.edgeBounds = bounds;
     s.fills.resize(1);
-    addRect(s, r, 0);
-    if (frame > 0 && r.xMax - r.xMin > 2 * frame && r.yMax - r.yMin > 2 * frame)
-        addRect(s, r, frame);
     StyleGroup g;
     g.fillCount = 1;
-    g.edgeCount = s.edges.size();
     s.groups.push_back(g);
+    return s;
+}
+
+Shape boxBackground(const Rect& r)
+{
+    Shape s = fillShape(r);
+    addRect(s, r.xMin, r.yMin, r.xMax, r.yMax);
+    s.groups[0].edgeCount = s.edges.size();
+    return s;
+}
+
+// Flash's border is a one-pixel hairline whose pixels start at each edge of
+// the bounds: the right and bottom lines lie just outside them.
+Shape boxBorder(const Rect& r)
+{
+    const int32_t px = 20;
+    Rect outer = r;
+    outer.xMax += px;
+    outer.yMax += px;
+    Shape s = fillShape(outer);
+    addRect(s, r.xMin, r.yMin, r.xMax + px, r.yMax + px);
+    if (r.xMax - r.xMin > px && r.yMax - r.yMin > px)
+        addRect(s, r.xMin + px, r.yMin + px, r.xMax, r.yMax);
+    s.groups[0].edgeCount = s.edges.size();
     return s;
 }
 
@@ -129,8 +148,8 @@ TextState& stateOf(const TextCharacter& t)
         readEditText(body, t.body.size(), s->field, reason);
         if (s->field.border) {
             s->hasBox = true;
-            s->background = rectShape(s->field.bounds, 0);
-            s->frame = rectShape(s->field.bounds, 20);
+            s->background = boxBackground(s->field.bounds);
+            s->frame = boxBorder(s->field.bounds);
         }
     } else if (t.code == kTagDefineText || t.code == kTagDefineText2) {
         readStaticText(body, t.body.size(), t.code == kTagDefineText2 ? 2 : 1, s->text, reason);
