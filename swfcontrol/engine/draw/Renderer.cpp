@@ -86,6 +86,23 @@ double strokeScale(const LineStyle& line, const Matrix& m)
     return std::sqrt(std::fabs(m.determinant()));
 }
 
+// How far a matrix stretches lengths, at most and at least (its singular
+// values), and its inverse.
+struct Stretch {
+    double largest = 0, smallest = 0;
+    Matrix inverse;
+    bool invertible = false;
+    explicit Stretch(const Matrix& m)
+    {
+        const double e = (m.a * m.a + m.b * m.b + m.c * m.c + m.d * m.d) / 2;
+        const double h = (m.a * m.a + m.b * m.b - m.c * m.c - m.d * m.d) / 2, k = m.a * m.c + m.b * m.d;
+        const double f = std::sqrt(h * h + k * k);
+        largest = std::sqrt(e + f);
+        smallest = std::sqrt(std::max(0.0, e - f));
+        invertible = invert(m, inverse);
+    }
+};
+
 } // namespace
 
 struct Renderer::State {
@@ -337,6 +354,7 @@ void Renderer::drawShape(const Shape& shape, const Matrix& matrix, const ColorTr
     const bool aa = s.antialias();
     const FillRule rule = shape.nonZeroWinding ? FillRule::NonZero : FillRule::EvenOdd;
     const std::size_t edgeTotal = shape.edges.size();
+    const Stretch stretch(toPixels);
 
     for (const StyleGroup& g : shape.groups) {
         const std::size_t firstEdge = std::min(g.firstEdge, edgeTotal);
@@ -384,10 +402,6 @@ void Renderer::drawShape(const Shape& shape, const Matrix& matrix, const ColorTr
                 continue;
             const LineStyle& line = shape.lines[g.firstLine + i];
             StrokeStyle style;
-            double width = line.width * strokeScale(line, toPixels);
-            if (!(width >= 1))
-                width = 1;
-            style.halfWidth = std::min(width, 1e6) / 2;
             style.startCap = line.startCap;
             style.endCap = line.endCap;
             style.join = line.join;
@@ -396,6 +410,24 @@ void Renderer::drawShape(const Shape& shape, const Matrix& matrix, const ColorTr
             for (uint32_t k : s.lineEdges[i])
                 s.strokePaths.addEdge(shape.edges[k], toPixels);
             s.strokePaths.finish();
+            // A stroke is drawn in shape space, so a stretched shape stretches
+            // its strokes too; no-scale lines get the width whose thinnest
+            // side is their width in stage pixels. Where that side would be
+            // under a pixel, the stroke is drawn one pixel wide instead.
+            double width = line.width;
+            if (line.noHScale && line.noVScale)
+                width = line.width / 20.0 / std::max(stretch.smallest, 1e-9);
+            else if (line.noHScale || line.noVScale)
+                width = line.width * strokeScale(line, toPixels) / std::max(stretch.smallest, 1e-9);
+            if (width * stretch.smallest >= 1 && stretch.invertible) {
+                style.halfWidth = std::min(width, 1e9) / 2;
+                style.toPixels = toPixels;
+                style.pixelsPerUnit = stretch.largest;
+                for (Point& p : s.strokePaths.points)
+                    p = stretch.inverse.apply(p);
+            } else {
+                style.halfWidth = 0.5;
+            }
             s.raster.reset(clip.x0, clip.y0, clip.x1, clip.y1);
             for (const StrokePath& path : s.strokePaths.paths)
                 s.stroker.add(&s.strokePaths.points[path.first], path.count, path.closed && !line.noClose, style,

@@ -31,8 +31,12 @@ Point unit(Point from, Point to)
 void Stroker::polygon(Rasterizer& out)
 {
     const std::size_t n = poly_.size();
-    if (n < 3)
+    if (n < 3) {
+        poly_.clear();
         return;
+    }
+    for (Point& p : poly_)
+        p = toPixels_.apply(p);
     double area = 0;
     for (std::size_t i = 0; i < n; ++i)
         area += cross(poly_[i], poly_[(i + 1) % n]);
@@ -50,7 +54,7 @@ void Stroker::arc(Point centre, Point from, double sweep, double radius)
 {
     // Caps and joins are mostly a pixel or two across, where a chord off by
     // the flatness of curves would shave a visible share of their area.
-    const double tolerance = kFlatness / 10;
+    const double tolerance = kFlatness / 10 / pixelsPerUnit_;
     double step = kPi / 2;
     if (radius > tolerance)
         step = 2 * std::acos(1 - tolerance / radius);
@@ -119,6 +123,8 @@ void Stroker::add(const Point* points, std::size_t count, bool closed, const Str
     const double hw = style.halfWidth;
     if (!(hw > 0) || !std::isfinite(hw))
         return;
+    toPixels_ = style.toPixels;
+    pixelsPerUnit_ = style.pixelsPerUnit > 0 ? style.pixelsPerUnit : 1;
     path_.clear();
     for (std::size_t i = 0; i < count; ++i) {
         const Point p = points[i];

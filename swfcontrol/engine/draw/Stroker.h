@@ -14,11 +14,15 @@ namespace swf {
 class Rasterizer;
 
 struct StrokeStyle {
-    double halfWidth = 0.5; // pixels
+    double halfWidth = 0.5; // in the units of the points given to Stroker::add
     CapStyle startCap = CapStyle::Round;
     CapStyle endCap = CapStyle::Round;
     JoinStyle join = JoinStyle::Round;
     double miterLimit = 3; // a miter reaches at most this many half widths from its vertex
+    // Maps the stroke's outline to pixels: a stroke drawn in shape space
+    // takes the shape's own stretch and skew.
+    Matrix toPixels;
+    double pixelsPerUnit = 1; // the largest stretch of toPixels, for the fineness of arcs
 };
 
 class Stroker {
@@ -29,6 +33,8 @@ public:
 
 private:
     void polygon(Rasterizer& out);
+    Matrix toPixels_;
+    double pixelsPerUnit_ = 1;
     void arc(Point centre, Point from, double sweep, double radius);
     void join(Point p, Point u1, Point u2, const StrokeStyle& style, Rasterizer& out);
     void cap(Point p, Point u, CapStyle cap, double halfWidth, Rasterizer& out);
