@@ -1,6 +1,7 @@
 // Where the corpus does not reach: the action subset, timeline semantics
 // (moving, replacing, going back, labels, looping, buttons) and damaged input.
 #include "swfcontrol/engine/draw/Renderer.h"
+#include "swfcontrol/engine/format/ShapeReader.h"
 #include "swfcontrol/engine/timeline/Actions.h"
 #include "swfcontrol/engine/timeline/MoviePlayer.h"
 #include "unit/SwfBuilder.h"
@@ -316,6 +317,89 @@ TEST(Timeline, ClipDepthMasksWhatItCovers)
     ASSERT_TRUE(p.load(m.data(), m.size(), reason)) << reason;
     std::string got{at(p, 5, 5), at(p, 25, 5), at(p, 25, 25)};
     EXPECT_EQ(got, "RWG");
+}
+
+TEST(ShapeRecords, StyleArraysLineStyle2AndWinding)
+{
+    // DefineShape2: one fill and one line; an edge; new styles (two fills,
+    // no lines) chosen in the same record; an edge; a fill index past the
+    // new array; an edge.
+    Bits b;
+    rect(b, 0, 200, 0, 200);
+    b.u8(1);
+    b.u8(0);
+    b.u8(255); b.u8(0); b.u8(0);
+    b.u8(1);
+    b.u16(20);
+    b.u8(0); b.u8(0); b.u8(0);
+    b.put(4, 1);
+    b.put(4, 1);
+    b.put(6, 0x0b); // line + fill0 + move
+    b.put(5, 2); b.s(2, 0); b.s(2, 0);
+    b.put(1, 1);    // fill0 = 1
+    b.put(1, 1);    // line = 1
+    auto edge = [&b](int dx) { b.put(2, 3); b.put(4, 14); b.put(1, 1); b.s(16, dx); b.s(16, 0); };
+    edge(100);
+    b.put(6, 0x12); // new styles + fill0, read with the old bit counts
+    b.put(1, 1);
+    b.u8(2);
+    b.u8(0); b.u8(0); b.u8(255); b.u8(0);
+    b.u8(0); b.u8(0); b.u8(0); b.u8(255);
+    b.u8(0);
+    b.put(4, 2);
+    b.put(4, 0);
+    edge(50);
+    b.put(6, 0x04);
+    b.put(2, 3); // fill1 = 3 in the new two bits: past the two new fills
+    edge(-150);
+    b.put(6, 0);
+    swf::BitReader r(b.out.data(), b.out.size());
+    swf::Shape shape;
+    ASSERT_TRUE(swf::readDefineShape(r, 2, shape));
+    ASSERT_EQ(shape.fills.size(), 3u);
+    ASSERT_EQ(shape.lines.size(), 1u);
+    ASSERT_EQ(shape.groups.size(), 2u);
+    EXPECT_EQ(shape.groups[1].firstFill, 1u);
+    EXPECT_EQ(shape.groups[1].firstEdge, 1u);
+    ASSERT_EQ(shape.edges.size(), 3u);
+    const uint32_t expected[3][3] = {{1, 0, 1}, {2, 0, 0}, {2, 0, 0}}; // fill0, fill1, line
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(shape.edges[i].fill0, expected[i][0]) << i;
+        EXPECT_EQ(shape.edges[i].fill1, expected[i][1]) << i;
+        EXPECT_EQ(shape.edges[i].line, expected[i][2]) << i;
+    }
+    EXPECT_EQ(shape.edges[2].x0, 150);
+    EXPECT_EQ(shape.edges[2].x1, 0);
+
+    // DefineShape4: edge bounds, the non-zero winding flag and a LINESTYLE2.
+    Bits c;
+    rect(c, 0, 200, 0, 200);
+    rect(c, 10, 190, 10, 190);
+    c.u8(0x04);
+    c.u8(0);
+    c.u8(1);
+    c.u16(40);
+    c.put(2, 2); c.put(2, 2); c.put(1, 0); c.put(1, 1); c.put(1, 0); c.put(1, 0); c.put(5, 0); c.put(1, 1); c.put(2, 1);
+    c.u16(0x0380);
+    c.u8(1); c.u8(2); c.u8(3); c.u8(4);
+    c.put(4, 0);
+    c.put(4, 1);
+    c.put(6, 0);
+    swf::BitReader r4(c.out.data(), c.out.size());
+    ASSERT_TRUE(swf::readDefineShape(r4, 4, shape));
+    EXPECT_TRUE(shape.nonZeroWinding);
+    EXPECT_EQ(shape.edgeBounds.xMin, 10);
+    ASSERT_EQ(shape.lines.size(), 1u);
+    const swf::LineStyle& l = shape.lines[0];
+    EXPECT_EQ(l.width, 40);
+    EXPECT_EQ(l.startCap, swf::CapStyle::Square);
+    EXPECT_EQ(l.endCap, swf::CapStyle::None);
+    EXPECT_EQ(l.join, swf::JoinStyle::Miter);
+    EXPECT_FLOAT_EQ(l.miterLimit, 3.5f);
+    EXPECT_TRUE(l.noHScale);
+    EXPECT_FALSE(l.noVScale);
+    EXPECT_TRUE(l.noClose);
+    EXPECT_EQ(l.color.a, 4);
 }
 
 // DefineButton2: up red, over green, down blue, hit area the red square; on

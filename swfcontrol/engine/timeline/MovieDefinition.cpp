@@ -189,6 +189,13 @@ void MovieDefinition::readTags(const uint8_t* data, std::size_t size, Timeline& 
             ch->bitmapTag = bitmapTag;
             ch->bitmapBody.assign(r.current(), r.current() + r.remaining());
             define(id, std::move(ch));
+        } else if (tag.code == TagDefineButtonCxform) {
+            // DefineButton's colour transform, for every one of its records.
+            auto it = characters_.find(id);
+            ColorTransform cxform = r.cxform(false);
+            if (it != characters_.end() && it->second->kind == CharacterKind::Button && !r.failed())
+                for (ButtonRecord& rec : it->second->button.records)
+                    rec.cxform = cxform;
         } else if (tag.code == TagJpegTables) {
             if (jpegTables_.empty())
                 jpegTables_.assign(tag.body, tag.body + tag.size);
