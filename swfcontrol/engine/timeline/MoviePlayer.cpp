@@ -113,7 +113,8 @@ struct MoviePlayer::Impl {
     Quality quality = Quality::High;
     FsCommandHandler fsCommand;
     std::deque<QueuedActions> queue;
-    std::size_t draws = 0;
+    std::size_t draws = 0; // this frame's so far, against the limits
+    std::size_t edges = 0;
 
     double mouseX = -1, mouseY = -1;
     bool mousePressed = false;
@@ -470,6 +471,16 @@ struct MoviePlayer::Impl {
 
     // --- drawing ---------------------------------------------------------
 
+    // Past the frame's budget the rest of the frame is left out, so that no
+    // movie can make one frame take without bound.
+    void paint(Renderer& r, const Shape& shape, const Matrix& m, const ColorTransform& cx, const Rgba* solid = nullptr)
+    {
+        edges += shape.edges.size();
+        if (edges > limits.maxEdgesPerFrame || ++draws > limits.maxDrawsPerFrame)
+            return;
+        r.drawShape(shape, m, cx, solid ? nullptr : &movie, solid);
+    }
+
     Matrix stageMatrix() const
     {
         const Rect& s = movie.stage();
@@ -511,7 +522,7 @@ struct MoviePlayer::Impl {
     void drawInstance(Renderer& r, const Instance& inst, const Matrix& parentM, const ColorTransform& parentCx,
                       bool mask)
     {
-        if (++draws > limits.maxDrawsPerFrame)
+        if (draws > limits.maxDrawsPerFrame || edges > limits.maxEdgesPerFrame)
             return;
         Matrix m = parentM * inst.matrix;
         ColorTransform cx = parentCx * inst.cxform;
@@ -526,7 +537,7 @@ struct MoviePlayer::Impl {
         const Character& ch = *inst.character;
         switch (ch.kind) {
         case CharacterKind::Shape:
-            r.drawShape(ch.shape, m, cx, &movie);
+            paint(r, ch.shape, m, cx);
             break;
         case CharacterKind::Bitmap: {
             Instance& writable = const_cast<Instance&>(inst);
@@ -534,7 +545,7 @@ struct MoviePlayer::Impl {
                 writable.morphShape = bitmapShape(inst.characterId);
                 writable.morphValid = true;
             }
-            r.drawShape(inst.morphShape, m, cx, &movie);
+            paint(r, inst.morphShape, m, cx);
             break;
         }
         case CharacterKind::MorphShape: {
@@ -544,7 +555,7 @@ struct MoviePlayer::Impl {
                 writable.morphRatio = inst.ratio;
                 writable.morphValid = true;
             }
-            r.drawShape(inst.morphShape, m, cx, &movie);
+            paint(r, inst.morphShape, m, cx);
             break;
         }
         case CharacterKind::Sprite:
@@ -561,7 +572,7 @@ struct MoviePlayer::Impl {
         case CharacterKind::Text:
         case CharacterKind::EditText:
             drawText(ch.text, movie, m, [&](const Shape& glyph, const Matrix& toPixels, Rgba color) {
-                r.drawShape(glyph, toPixels, cx, nullptr, &color);
+                paint(r, glyph, toPixels, cx, &color);
             });
             break;
         default:
@@ -794,6 +805,7 @@ void MoviePlayer::render(Renderer& renderer)
     if (!impl_->root)
         return;
     impl_->draws = 0;
+    impl_->edges = 0;
     impl_->drawList(renderer, impl_->root->list, impl_->stageMatrix(), ColorTransform(), false);
 }
 

@@ -22,7 +22,8 @@ struct PlayerLimits {
     std::size_t maxMovieBytes = 128u * 1024u * 1024u; // uncompressed
     std::size_t maxInstances = 50000; // live display objects, all timelines together
     unsigned maxNesting = 64;          // sprites within sprites
-    std::size_t maxDrawsPerFrame = 50000;
+    std::size_t maxDrawsPerFrame = 50000;  // shapes and glyphs
+    std::size_t maxEdgesPerFrame = 8000000; // edges of the shapes drawn
     std::size_t maxActionsPerTick = 200000; // action records run in one tick
 };
 
