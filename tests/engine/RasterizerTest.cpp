@@ -35,10 +35,10 @@ struct Frame {
     }
 };
 
-Frame render(Rasterizer& r, FillRule rule, bool aa)
+Frame render(Rasterizer& r, FillRule rule, Sampling sampling)
 {
     Frame f;
-    const Coverage c = r.render(rule, aa);
+    const Coverage c = r.render(rule, sampling);
     for (int y = 0; y < c.height; ++y)
         for (int x = 0; x < c.width; ++x)
             f.px[(c.y + y) * 16 + c.x + x] = c.data[y * c.stride + x];
@@ -49,7 +49,7 @@ struct AreaCase {
     std::string name;
     std::vector<Polygon> polygons;
     FillRule rule;
-    bool aa;
+    Sampling sampling;
     double area;                    // total coverage, in pixels
     std::vector<std::array<int, 3>> pixels; // x, y, expected 0..255 (+-1)
 };
@@ -60,28 +60,35 @@ TEST(Rasterizer, CoverageMatchesTheOutline)
 {
     const double tri = 0.5 * 10 * 6;
     const std::vector<AreaCase> cases = {
-        {"pixel-aligned square", {rect(2, 3, 6, 5)}, FillRule::EvenOdd, true, 8, {{2, 3, 255}, {1, 3, 0}, {6, 3, 0}}},
-        {"fractional edges", {rect(1.25, 1.5, 3.75, 2)}, FillRule::NonZero, true, 1.25,
+        {"pixel-aligned square", {rect(2, 3, 6, 5)}, FillRule::EvenOdd, Sampling::Area, 8, {{2, 3, 255}, {1, 3, 0}, {6, 3, 0}}},
+        {"fractional edges", {rect(1.25, 1.5, 3.75, 2)}, FillRule::NonZero, Sampling::Area, 1.25,
          {{1, 1, 96}, {2, 1, 128}, {3, 1, 96}}},
-        {"sliver inside one pixel", {rect(4.2, 4.2, 4.4, 4.7)}, FillRule::NonZero, true, 0.1, {{4, 4, 26}}},
-        {"triangle across many columns", {{{1, 1}, {11, 1}, {1, 7}}}, FillRule::EvenOdd, true, tri, {}},
-        {"reversed winding counts the same", {{{1, 7}, {11, 1}, {1, 1}}}, FillRule::NonZero, true, tri, {}},
-        {"non-zero fills an overlap once", {rect(1, 1, 5, 5), rect(3, 3, 7, 7)}, FillRule::NonZero, true, 28,
+        {"sliver inside one pixel", {rect(4.2, 4.2, 4.4, 4.7)}, FillRule::NonZero, Sampling::Area, 0.1, {{4, 4, 26}}},
+        {"triangle across many columns", {{{1, 1}, {11, 1}, {1, 7}}}, FillRule::EvenOdd, Sampling::Area, tri, {}},
+        {"reversed winding counts the same", {{{1, 7}, {11, 1}, {1, 1}}}, FillRule::NonZero, Sampling::Area, tri, {}},
+        {"non-zero fills an overlap once", {rect(1, 1, 5, 5), rect(3, 3, 7, 7)}, FillRule::NonZero, Sampling::Area, 28,
          {{3, 3, 255}}},
-        {"even-odd leaves a hole in it", {rect(1, 1, 5, 5), rect(3, 3, 7, 7)}, FillRule::EvenOdd, true, 24,
+        {"even-odd leaves a hole in it", {rect(1, 1, 5, 5), rect(3, 3, 7, 7)}, FillRule::EvenOdd, Sampling::Area, 24,
          {{3, 3, 0}, {4, 4, 0}, {2, 2, 255}}},
         {"opposite windings cancel under non-zero", {rect(1, 1, 5, 5), {{3, 3}, {3, 7}, {7, 7}, {7, 3}}},
-         FillRule::NonZero, true, 24, {{3, 3, 0}}},
-        {"clipped at every side of the frame", {rect(-5, -3, 30, 2)}, FillRule::NonZero, true, 32,
+         FillRule::NonZero, Sampling::Area, 24, {{3, 3, 0}}},
+        {"clipped at every side of the frame", {rect(-5, -3, 30, 2)}, FillRule::NonZero, Sampling::Area, 32,
          {{0, 0, 255}, {15, 1, 255}}},
-        {"edges all outside cover the whole frame", {rect(-1, -1, 17, 17)}, FillRule::EvenOdd, true, 256,
+        {"edges all outside cover the whole frame", {rect(-1, -1, 17, 17)}, FillRule::EvenOdd, Sampling::Area, 256,
          {{15, 15, 255}}},
-        {"entirely left of the frame", {rect(-9, 2, -1, 9)}, FillRule::NonZero, true, 0, {}},
+        {"entirely left of the frame", {rect(-9, 2, -1, 9)}, FillRule::NonZero, Sampling::Area, 0, {}},
         // Aliased: a pixel is in when its centre is, left and top edges inclusive.
-        {"aliased centres on the edges", {rect(0.5, 0.5, 2.5, 2.5)}, FillRule::NonZero, false, 4,
+        {"aliased centres on the edges", {rect(0.5, 0.5, 2.5, 2.5)}, FillRule::NonZero, Sampling::Centre, 4,
          {{0, 0, 255}, {1, 1, 255}, {2, 2, 0}}},
-        {"aliased thin sliver between centres", {rect(3.6, 1, 4.4, 5)}, FillRule::NonZero, false, 0, {}},
-        {"aliased even-odd hole", {rect(1, 1, 5, 5), rect(3, 3, 7, 7)}, FillRule::EvenOdd, false, 24, {{3, 3, 0}}},
+        {"aliased thin sliver between centres", {rect(3.6, 1, 4.4, 5)}, FillRule::NonZero, Sampling::Centre, 0, {}},
+        // Four samples: (0.375, 0.125), (0.875, 0.375), (0.125, 0.625), (0.625, 0.875).
+        {"four samples, left half", {rect(2, 2, 2.5, 3)}, FillRule::NonZero, Sampling::FourSamples, 0.5,
+         {{2, 2, 128}}},
+        {"four samples, top quarter", {rect(2, 2, 3, 2.25)}, FillRule::NonZero, Sampling::FourSamples, 0.25,
+         {{2, 2, 64}}},
+        {"four samples, even-odd overlap", {rect(1, 1, 3.5, 3), rect(3, 1, 5, 3)}, FillRule::EvenOdd,
+         Sampling::FourSamples, 7, {{3, 1, 128}, {1, 1, 255}}},
+        {"aliased even-odd hole", {rect(1, 1, 5, 5), rect(3, 3, 7, 7)}, FillRule::EvenOdd, Sampling::Centre, 24, {{3, 3, 0}}},
     };
     for (const AreaCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -89,7 +96,7 @@ TEST(Rasterizer, CoverageMatchesTheOutline)
         r.reset(0, 0, 16, 16);
         for (const Polygon& p : c.polygons)
             addPolygon(r, p);
-        const Frame f = render(r, c.rule, c.aa);
+        const Frame f = render(r, c.rule, c.sampling);
         EXPECT_NEAR(f.total(), c.area, 0.02 + c.area * 0.004);
         for (const auto& p : c.pixels)
             EXPECT_NEAR(f.at(p[0], p[1]), p[2], 1) << "pixel " << p[0] << "," << p[1];
@@ -105,7 +112,7 @@ TEST(Rasterizer, AbsurdInputStaysBounded)
     r.addLine(1e300, -1e300, -1e300, 1e300);
     r.addLine(-1e300, 1e300, 1e300, -1e300);
     addPolygon(r, rect(-1e9, -1e9, 1e9, 1e9));
-    const Coverage c = r.render(FillRule::NonZero, true);
+    const Coverage c = r.render(FillRule::NonZero, Sampling::FourSamples);
     EXPECT_LE(c.width, 16);
     EXPECT_LE(c.height, 16);
 }
@@ -150,7 +157,7 @@ TEST(Stroker, OutlineAreaFollowsCapsAndJoins)
         r.reset(0, 0, 16, 16);
         Stroker s;
         s.add(c.path.data(), c.path.size(), c.closed, style, r);
-        const Frame f = render(r, FillRule::NonZero, true);
+        const Frame f = render(r, FillRule::NonZero, Sampling::Area);
         EXPECT_NEAR(f.total(), c.area, 0.05 + c.area * 0.005);
     }
 }

@@ -151,12 +151,21 @@ void Rasterizer::accumulateArea(const Line& line, int bx0, int by0, int rowWidth
     }
 }
 
-// Each cell gets the winding change of the edges that cross its row's centre
-// line left of its pixel's centre.
-void Rasterizer::accumulateSamples(const Line& line, int bx0, int by0, int rowWidth, int rows)
+namespace {
+
+// Sample positions within a pixel, one per sub-row: the pixel centre, or
+// the standard rotated grid of four.
+const double kCentre[1][2] = {{0.5, 0.5}};
+const double kFour[4][2] = {{0.375, 0.125}, {0.875, 0.375}, {0.125, 0.625}, {0.625, 0.875}};
+
+} // namespace
+
+// Each sub-row's cells get the winding change of the edges that cross its
+// sample line left of the pixel's sample.
+void Rasterizer::accumulateSamples(const Line& line, int bx0, int by0, int rowWidth, int rows, int samples)
 {
     // Vertices snap to 1/256 pixel first, as graphics hardware does: which
-    // side of an edge a centre that lies almost on it falls depends on that.
+    // side of an edge a sample that lies almost on it falls depends on that.
     const auto snap = [](double v) { return std::floor(v * 256 + 0.5) / 256; };
     double x0 = snap(line.x0) - bx0, y0 = snap(line.y0) - by0, x1 = snap(line.x1) - bx0, y1 = snap(line.y1) - by0;
     if (y0 == y1)
@@ -168,17 +177,21 @@ void Rasterizer::accumulateSamples(const Line& line, int bx0, int by0, int rowWi
         dir = -1;
     }
     const double dxdy = (x1 - x0) / (y1 - y0);
-    const int rowStart = std::max(0, static_cast<int>(std::ceil(y0 - 0.5)));
-    const int rowEnd = std::min(rows, static_cast<int>(std::ceil(y1 - 0.5)));
     const int lastColumn = rowWidth - 1;
-    for (int r = rowStart; r < rowEnd; ++r) {
-        const double x = x0 + (r + 0.5 - y0) * dxdy;
-        const int column = std::min(lastColumn, std::max(0, static_cast<int>(std::ceil(x - 0.5))));
-        cells_[static_cast<std::size_t>(r) * rowWidth + column] += dir;
+    const double (*pattern)[2] = samples == 4 ? kFour : kCentre;
+    for (int k = 0; k < samples; ++k) {
+        const double sx = pattern[k][0], sy = pattern[k][1];
+        const int rowStart = std::max(0, static_cast<int>(std::ceil(y0 - sy)));
+        const int rowEnd = std::min(rows, static_cast<int>(std::ceil(y1 - sy)));
+        for (int r = rowStart; r < rowEnd; ++r) {
+            const double x = x0 + (r + sy - y0) * dxdy;
+            const int column = std::min(lastColumn, std::max(0, static_cast<int>(std::ceil(x - sx))));
+            cells_[(static_cast<std::size_t>(r) * samples + k) * rowWidth + column] += dir;
+        }
     }
 }
 
-Coverage Rasterizer::render(FillRule rule, bool antialias)
+Coverage Rasterizer::render(FillRule rule, Sampling sampling)
 {
     Coverage out;
     if (lines_.empty())
@@ -191,26 +204,31 @@ Coverage Rasterizer::render(FillRule rule, bool antialias)
         return out;
     const int width = bx1 - bx0, height = by1 - by0;
     const int rowWidth = width + 2;
-    const std::size_t cellCount = static_cast<std::size_t>(rowWidth) * height;
+    const int subRows = sampling == Sampling::FourSamples ? 4 : 1;
+    const std::size_t cellCount = static_cast<std::size_t>(rowWidth) * height * subRows;
     // Cells are left zero after every render, so growing is the only clearing.
     if (cells_.size() < cellCount)
         cells_.resize(cellCount, 0.0f);
     const int stride = (width + 3) & ~3;
     mask_.resize(static_cast<std::size_t>(stride) * height);
 
-    if (antialias) {
+    if (sampling == Sampling::Area) {
         for (const Line& line : lines_)
             accumulateArea(line, bx0, by0, rowWidth, height);
     } else {
         for (const Line& line : lines_)
-            accumulateSamples(line, bx0, by0, rowWidth, height);
+            accumulateSamples(line, bx0, by0, rowWidth, height, subRows);
     }
 
+    const auto inside = [rule](float winding) {
+        const long w = std::lround(winding);
+        return rule == FillRule::NonZero ? w != 0 : (w & 1) != 0;
+    };
     for (int r = 0; r < height; ++r) {
-        float* row = &cells_[static_cast<std::size_t>(r) * rowWidth];
+        float* row = &cells_[static_cast<std::size_t>(r) * rowWidth * subRows];
         uint8_t* dst = &mask_[static_cast<std::size_t>(r) * stride];
-        float acc = 0;
-        if (antialias) {
+        if (sampling == Sampling::Area) {
+            float acc = 0;
             for (int x = 0; x < width; ++x) {
                 acc += row[x];
                 row[x] = 0;
@@ -224,14 +242,28 @@ Coverage Rasterizer::render(FillRule rule, bool antialias)
                 }
                 dst[x] = static_cast<uint8_t>(v * 255 + 0.5f);
             }
-        } else {
+        } else if (subRows == 1) {
+            float acc = 0;
             for (int x = 0; x < width; ++x) {
                 acc += row[x];
                 row[x] = 0;
-                const long winding = std::lround(acc);
-                const bool inside = rule == FillRule::NonZero ? winding != 0 : (winding & 1) != 0;
-                dst[x] = inside ? 255 : 0;
+                dst[x] = inside(acc) ? 255 : 0;
             }
+        } else {
+            static const uint8_t levels[5] = {0, 64, 128, 191, 255};
+            float acc[4] = {0, 0, 0, 0};
+            float* sub[4] = {row, row + rowWidth, row + 2 * rowWidth, row + 3 * rowWidth};
+            for (int x = 0; x < width; ++x) {
+                int count = 0;
+                for (int k = 0; k < 4; ++k) {
+                    acc[k] += sub[k][x];
+                    sub[k][x] = 0;
+                    count += inside(acc[k]);
+                }
+                dst[x] = levels[count];
+            }
+            for (int k = 1; k < 4; ++k)
+                sub[k][width] = sub[k][width + 1] = 0;
         }
         row[width] = 0;
         row[width + 1] = 0;

@@ -12,6 +12,12 @@ namespace swf {
 
 enum class FillRule { EvenOdd, NonZero };
 
+// How a pixel's coverage is measured. Centre: in or out by the pixel's
+// centre, with the top-left rule for centres on an edge. FourSamples: the
+// share of four samples inside (the rotated grid of 4x multisampling), so
+// edges take five levels. Area: the exact covered area.
+enum class Sampling { Centre, FourSamples, Area };
+
 // Coverage of one outline: `data` holds `height` rows of `stride` bytes (a
 // multiple of 4, as pixman's A8 images want); its pixel (0, 0) is frame pixel
 // (x, y). Owned by the rasterizer, valid until its next render.
@@ -31,9 +37,7 @@ public:
     bool hasLines() const { return !lines_.empty(); }
     std::size_t lineCount() const { return lines_.size(); }
 
-    // Anti-aliased: exact area coverage of each pixel. Otherwise each pixel is
-    // in or out by its centre, with the top-left rule for centres on an edge.
-    Coverage render(FillRule rule, bool antialias);
+    Coverage render(FillRule rule, Sampling sampling);
 
 private:
     struct Line {
@@ -42,7 +46,7 @@ private:
 
     void store(double x0, double y0, double x1, double y1);
     void accumulateArea(const Line& line, int bx0, int by0, int rowWidth, int rows);
-    void accumulateSamples(const Line& line, int bx0, int by0, int rowWidth, int rows);
+    void accumulateSamples(const Line& line, int bx0, int by0, int rowWidth, int rows, int samples);
 
     std::vector<Line> lines_;
     std::vector<float> cells_;
