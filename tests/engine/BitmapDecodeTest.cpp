@@ -180,6 +180,16 @@ TEST(BitmapDecode, AlphaPlanesArePremultiplied)
     EXPECT_EQ(fromPng.bitmap.pixels[0], 0xffff0000u);
     EXPECT_EQ(fromPng.bitmap.pixels[1], 0x80643219u);
 
+    // GIF89a: a 2x2 image at x = 1 on a 3x2 screen, colour 3 transparent.
+    // LZW with 2-bit colours: clear, 0, 1, 2 in 3 bits, then 3 and stop in 4.
+    Bytes gif = {'G', 'I', 'F', '8', '9', 'a', 3, 0, 2, 0, 0x81, 0, 0,
+                 255, 0, 0, 0, 255, 0, 0, 0, 255, 9, 9, 9,     // global colours
+                 0x21, 0xf9, 4, 1, 0, 0, 3, 0,                 // transparent index 3
+                 0x2c, 1, 0, 0, 0, 2, 0, 2, 0, 0, 2, 3, 0x44, 0x34, 0x05, 0, 0x3b};
+    Decoded fromGif = decode(swf::BitmapTag::DefineBitsJpeg2, gif);
+    ASSERT_TRUE(fromGif.ok) << fromGif.reason;
+    EXPECT_EQ(fromGif.bitmap.pixels, (std::vector<uint32_t>{0, 0xffff0000, 0xff00ff00, 0, 0xff0000ff, 0}));
+
     // Palette PNG with a transparent entry, in JPEG2.
     Bytes palette = pngChunk("PLTE", {0, 0, 255, 10, 20, 30}) + pngChunk("tRNS", {0});
     Decoded paletted = decode(swf::BitmapTag::DefineBitsJpeg2, png(2, 1, 3, {0, 0, 1}, palette));
@@ -253,7 +263,10 @@ TEST(BitmapDecode, RefusesBadInputPlainly)
         {"JPEG4 cut in its header", swf::BitmapTag::DefineBitsJpeg4, u32(0) + Bytes{0}, "The bitmap ends inside its header."},
         {"PNG with a broken header", swf::BitmapTag::DefineBitsJpeg2, badPng, "The PNG image is damaged"},
         {"PNG 60000 x 60000", swf::BitmapTag::DefineBitsJpeg2, hugePng, "The bitmap is too large: 60000 x 60000"},
-        {"GIF", swf::BitmapTag::DefineBitsJpeg2, {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0}, "GIF images"},
+        {"GIF cut in its header", swf::BitmapTag::DefineBitsJpeg2, {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0}, "The GIF image is damaged."},
+        {"GIF image far larger than its screen", swf::BitmapTag::DefineBitsJpeg2,
+         {'G', 'I', 'F', '8', '7', 'a', 3, 0, 2, 0, 0, 0, 0, 0x2c, 0, 0, 0, 0, 0x60, 0xea, 0x60, 0xea, 0, 2, 0},
+         "The bitmap is too large: 60000 x 60000"},
         {"lossless format 7", swf::BitmapTag::DefineBitsLossless, Bytes{7} + u16(1) + u16(1), "The lossless bitmap has the unknown format 7."},
         {"lossless cut header", swf::BitmapTag::DefineBitsLossless2, {3, 1, 0, 1}, "The lossless bitmap ends inside its header."},
         {"lossless 0 x 5", swf::BitmapTag::DefineBitsLossless, Bytes{5} + u16(0) + u16(5), "The bitmap has no pixels."},

@@ -438,6 +438,232 @@ bool decodeLossless(const uint8_t* body, std::size_t size, bool withAlpha, Bitma
     return true;
 }
 
+// --- GIF -------------------------------------------------------------------
+
+// The first image of a GIF, placed on its logical screen; the rest of the
+// screen and the transparent colour stay transparent.
+class GifReader {
+public:
+    GifReader(const uint8_t* data, std::size_t size) : p_(data), end_(data + size) {}
+
+    bool decode(Bitmap& out, std::string& reason, const BitmapLimits& limits)
+    {
+        if (!skip(6) || remaining() < 7)
+            return fail(reason);
+        long screenWidth = readU16(p_);
+        long screenHeight = readU16(p_ + 2);
+        uint8_t flags = p_[4];
+        p_ += 7;
+        uint32_t global[256] = {};
+        std::size_t globalSize = 0;
+        if ((flags & 0x80) && !readTable(flags, global, globalSize))
+            return fail(reason);
+        int transparent = -1;
+        while (remaining() > 0) {
+            uint8_t block = *p_++;
+            if (block == 0x21) { // extension
+                if (remaining() < 1)
+                    return fail(reason);
+                uint8_t label = *p_++;
+                if (label == 0xf9 && remaining() >= 5 && p_[0] == 4 && (p_[1] & 1))
+                    transparent = p_[4];
+                if (!skipSubBlocks())
+                    return fail(reason);
+            } else if (block == 0x2c) {
+                return readImage(screenWidth, screenHeight, global, globalSize, transparent, out, reason, limits);
+            } else {
+                break; // the trailer, or anything unknown, before an image
+            }
+        }
+        reason = "The GIF image holds no picture.";
+        return false;
+    }
+
+private:
+    std::size_t remaining() const { return static_cast<std::size_t>(end_ - p_); }
+
+    bool skip(std::size_t n)
+    {
+        if (remaining() < n)
+            return false;
+        p_ += n;
+        return true;
+    }
+
+    static bool fail(std::string& reason)
+    {
+        reason = "The GIF image is damaged.";
+        return false;
+    }
+
+    bool readTable(uint8_t flags, uint32_t* table, std::size_t& size)
+    {
+        size = std::size_t(2) << (flags & 7);
+        if (remaining() < size * 3)
+            return false;
+        for (std::size_t i = 0; i < size; ++i, p_ += 3)
+            table[i] = premultiplied(255, p_[0], p_[1], p_[2]);
+        return true;
+    }
+
+    bool skipSubBlocks()
+    {
+        while (remaining() > 0) {
+            uint8_t length = *p_++;
+            if (length == 0)
+                return true;
+            if (!skip(length))
+                return false;
+        }
+        return false;
+    }
+
+    // The image's LZW data, gathered from its sub-blocks.
+    bool readData(std::vector<uint8_t>& data)
+    {
+        while (remaining() > 0) {
+            uint8_t length = *p_++;
+            if (length == 0 || remaining() < length)
+                return true; // a cut stream decodes as far as it goes
+            data.insert(data.end(), p_, p_ + length);
+            p_ += length;
+        }
+        return true;
+    }
+
+    bool readImage(long screenWidth, long screenHeight, const uint32_t* global, std::size_t globalSize,
+                   int transparent, Bitmap& out, std::string& reason, const BitmapLimits& limits)
+    {
+        if (remaining() < 9)
+            return fail(reason);
+        long left = readU16(p_), top = readU16(p_ + 2), width = readU16(p_ + 4), height = readU16(p_ + 6);
+        uint8_t flags = p_[8];
+        p_ += 9;
+        uint32_t local[256] = {};
+        std::size_t localSize = 0;
+        if ((flags & 0x80) && !readTable(flags, local, localSize))
+            return fail(reason);
+        const uint32_t* table = (flags & 0x80) ? local : global;
+        std::size_t tableSize = (flags & 0x80) ? localSize : globalSize;
+        if (remaining() < 1)
+            return fail(reason);
+        unsigned minCodeSize = *p_++;
+        if (minCodeSize < 1 || minCodeSize > 8)
+            return fail(reason);
+        // The image's own size sets its index buffer, whatever the screen says.
+        if (width > limits.maxSide || height > limits.maxSide ||
+            std::size_t(width) * std::size_t(height) > limits.maxPixels) {
+            reason = "The bitmap is too large: " + std::to_string(width) + " x " + std::to_string(height) + " pixels.";
+            return false;
+        }
+        if (screenWidth == 0 || screenHeight == 0) {
+            screenWidth = left + width;
+            screenHeight = top + height;
+        }
+        if (!allocatePixels(out, screenWidth, screenHeight, limits, reason))
+            return false;
+        if (std::size_t(width) * std::size_t(height) == 0)
+            return true;
+        std::vector<uint8_t> data, indices;
+        readData(data);
+        indices.assign(std::size_t(width) * std::size_t(height), 0);
+        std::size_t count = decodeLzw(data, minCodeSize, indices);
+
+        // Interlaced rows come in four passes: every 8th from 0 and 4, every 4th from 2, every 2nd from 1.
+        static const long passStart[4] = {0, 4, 2, 1}, passStep[4] = {8, 8, 4, 2};
+        bool interlaced = (flags & 0x40) != 0;
+        int pass = 0;
+        long row = 0;
+        for (long i = 0; i < height; ++i) {
+            long y = interlaced ? row : i;
+            for (long x = 0; x < width; ++x) {
+                std::size_t n = std::size_t(i) * std::size_t(width) + std::size_t(x);
+                long sx = left + x, sy = top + y;
+                if (n >= count || sx >= screenWidth || sy >= screenHeight)
+                    continue;
+                uint8_t index = indices[n];
+                uint32_t colour = int(index) == transparent ? 0 : index < tableSize ? table[index] : 0xff000000u;
+                out.pixels[std::size_t(sy) * std::size_t(screenWidth) + std::size_t(sx)] = colour;
+            }
+            if (interlaced) {
+                row += passStep[pass];
+                while (pass < 3 && row >= height) {
+                    ++pass;
+                    row = passStart[pass];
+                }
+            }
+        }
+        return true;
+    }
+
+    // Returns how many indices were decoded.
+    static std::size_t decodeLzw(const std::vector<uint8_t>& data, unsigned minCodeSize, std::vector<uint8_t>& out)
+    {
+        const unsigned clear = 1u << minCodeSize, stop = clear + 1;
+        std::vector<uint16_t> prefix(4096);
+        std::vector<uint8_t> suffix(4096), stack(4100);
+        for (unsigned i = 0; i < clear; ++i)
+            suffix[i] = static_cast<uint8_t>(i);
+        unsigned codeSize = minCodeSize + 1, next = clear + 2;
+        int previous = -1;
+        uint8_t first = 0;
+        std::size_t produced = 0;
+        uint32_t bits = 0;
+        unsigned bitCount = 0;
+        std::size_t pos = 0;
+        while (produced < out.size()) {
+            while (bitCount < codeSize && pos < data.size()) {
+                bits |= uint32_t(data[pos++]) << bitCount;
+                bitCount += 8;
+            }
+            if (bitCount < codeSize)
+                break;
+            unsigned code = bits & ((1u << codeSize) - 1);
+            bits >>= codeSize;
+            bitCount -= codeSize;
+            if (code == clear) {
+                codeSize = minCodeSize + 1;
+                next = clear + 2;
+                previous = -1;
+                continue;
+            }
+            if (code == stop)
+                break;
+            std::size_t depth = 0;
+            unsigned c = code;
+            if (previous < 0) {
+                if (code >= clear)
+                    break; // the first code after a clear must be a colour
+            } else if (code >= next) {
+                if (code > next)
+                    break;
+                stack[depth++] = first; // the code being defined: previous string plus its own first byte
+                c = unsigned(previous);
+            }
+            while (c >= clear && depth < 4096) {
+                stack[depth++] = suffix[c];
+                c = prefix[c];
+            }
+            stack[depth++] = static_cast<uint8_t>(c);
+            first = static_cast<uint8_t>(c);
+            while (depth > 0 && produced < out.size())
+                out[produced++] = stack[--depth];
+            if (previous >= 0 && next < 4096) {
+                prefix[next] = static_cast<uint16_t>(previous);
+                suffix[next] = first;
+                ++next;
+                if (next == (1u << codeSize) && codeSize < 12)
+                    ++codeSize;
+            }
+            previous = static_cast<int>(code);
+        }
+        return produced;
+    }
+
+    const uint8_t* p_;
+    const uint8_t* end_;
+};
+
 bool startsWith(const uint8_t* data, std::size_t size, const char* magic, std::size_t length)
 {
     return size >= length && std::memcmp(data, magic, length) == 0;
@@ -450,10 +676,8 @@ bool decodeImageData(const uint8_t* data, std::size_t size, Bitmap& out, std::st
     *isJpeg = false;
     if (startsWith(data, size, "\x89PNG\r\n\x1a\n", 8))
         return decodePng(data, size, out, reason, limits);
-    if (startsWith(data, size, "GIF8", 4)) {
-        reason = "GIF images in bitmaps are not supported.";
-        return false;
-    }
+    if (startsWith(data, size, "GIF87a", 6) || startsWith(data, size, "GIF89a", 6))
+        return GifReader(data, size).decode(out, reason, limits);
     *isJpeg = true;
     return decodeJpeg(data, size, nullptr, 0, out, reason, limits);
 }
