@@ -84,8 +84,11 @@ bool readPlaceObject(const Tag& tag, PlaceObject& out)
         out.blendMode = r.u8();
         out.hasBlendMode = !r.failed();
     }
-    if (flags3 & 0x04)
-        r.u8(); // cacheAsBitmap: drawn directly
+    if (flags3 & 0x04) {
+        // Some writers set the flag with no byte behind it, at the tag's end.
+        out.hasCacheAsBitmap = true;
+        out.cacheAsBitmap = r.atEnd() || r.u8() != 0;
+    }
     if (flags3 & 0x20) {
         out.visible = r.u8() != 0;
         out.hasVisible = !r.failed();

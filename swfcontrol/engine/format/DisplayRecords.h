@@ -30,6 +30,8 @@ struct PlaceObject {
     uint8_t blendMode = 0; // PlaceObject3's value; 0 and 1 are both normal
     bool hasVisible = false;
     bool visible = true;
+    bool hasCacheAsBitmap = false;
+    bool cacheAsBitmap = false;
     bool hasBackground = false; // an opaque background behind a cached bitmap
     Rgba background;
 };

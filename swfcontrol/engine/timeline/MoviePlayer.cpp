@@ -32,6 +32,7 @@ struct Instance {
     uint16_t clipDepth = 0;
     uint8_t blendMode = 0;
     bool visible = true;
+    bool cacheAsBitmap = false;
     bool hasBackground = false;
     Rgba background;
     uint64_t bornTick = 0;
@@ -198,6 +199,8 @@ struct MoviePlayer::Impl {
             inst.blendMode = po.blendMode;
         if (po.hasVisible)
             inst.visible = po.visible;
+        if (po.hasCacheAsBitmap)
+            inst.cacheAsBitmap = po.cacheAsBitmap;
         if (po.hasBackground) {
             inst.hasBackground = true;
             inst.background = po.background;
@@ -227,6 +230,7 @@ struct MoviePlayer::Impl {
                         fresh->blendMode = inst.blendMode;
                         fresh->visible = inst.visible;
                         fresh->hasBackground = inst.hasBackground;
+                        fresh->cacheAsBitmap = inst.cacheAsBitmap;
                         fresh->background = inst.background;
                         forget(inst);
                         existing->second = std::move(fresh);
@@ -257,6 +261,7 @@ struct MoviePlayer::Impl {
                 i.blendMode = 0;
                 i.visible = true;
                 i.hasBackground = false;
+                i.cacheAsBitmap = false;
             }
         }
         if (!inst)
@@ -526,6 +531,11 @@ struct MoviePlayer::Impl {
             return;
         Matrix m = parentM * inst.matrix;
         ColorTransform cx = parentCx * inst.cxform;
+        if (inst.cacheAsBitmap) {
+            // A cached bitmap lands on whole pixels.
+            m.tx = std::round(m.tx);
+            m.ty = std::round(m.ty);
+        }
         BlendMode mode = mask ? BlendMode::Normal : blendOf(inst.blendMode);
         bool layer = mode != BlendMode::Normal;
         if (layer) {
