@@ -181,7 +181,7 @@ private:
     void loadMovie(const std::wstring& text);
     void cancelLoad();
     void onLoadEvents(WPARAM generation);
-    void applyOutcome(const LoadJob& job);
+    void applyOutcome(LoadJob& job);
     void contentChanged();
     void setStatus(StageStatus status, const std::wstring& message);
 

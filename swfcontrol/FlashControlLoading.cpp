@@ -92,9 +92,10 @@ void FlashControl::onLoadEvents(WPARAM generation)
     Release();
 }
 
-void FlashControl::applyOutcome(const LoadJob& job)
+void FlashControl::applyOutcome(LoadJob& job)
 {
-    if (job.ok()) {
+    std::unique_ptr<MovieRuntime> runtime = job.takeRuntime();
+    if (job.ok() && runtime) {
         const swf::Movie& movie = job.movie();
         stage_.width = movie.widthPixels();
         stage_.height = movie.heightPixels();
@@ -104,7 +105,6 @@ void FlashControl::applyOutcome(const LoadJob& job)
         stage_.frameCount = movie.frameCount();
         stage_.frame = 0;
         movieBackground_ = (uint32_t(movie.red) << 16) | (uint32_t(movie.green) << 8) | movie.blue;
-        std::unique_ptr<FrameCounterRuntime> runtime(new FrameCounterRuntime(movie));
         runtime->setFsCommandHandler([this](const std::string& command, const std::string& args) {
             queuedCommands_.emplace_back(command, args);
         });
@@ -117,7 +117,7 @@ void FlashControl::applyOutcome(const LoadJob& job)
         setQuality(quality_);
         setStatus(StageStatus::Playing, std::wstring());
     } else {
-        setStatus(StageStatus::Failed, job.reason());
+        setStatus(StageStatus::Failed, job.ok() ? L"The movie could not be played." : job.reason());
     }
     contentChanged();
 }

@@ -27,6 +27,9 @@ public:
 
     virtual ~MovieRuntime() = default;
 
+    // Passes on what the first frame asked for: call once the handler is set.
+    virtual void start() = 0;
+
     // Frames are 0-based; the root timeline has at least one.
     virtual uint32_t totalFrames() const = 0;
     virtual uint32_t currentFrame() const = 0;
@@ -71,8 +74,7 @@ class FrameCounterRuntime final : public MovieRuntime {
 public:
     explicit FrameCounterRuntime(const swf::Movie& movie);
 
-    // Runs the first frame's requests: call once the handler is set.
-    void start();
+    void start() override;
 
     uint32_t totalFrames() const override { return total_; }
     uint32_t currentFrame() const override { return frame_; }
