@@ -165,7 +165,7 @@ STDMETHODIMP FlashControl::put_Movie(BSTR movie)
     return S_OK;
 }
 
-// This control runs no ActionScript, so no movie ever registers a callback.
+// The engine runs no ExternalInterface, so no movie ever registers a callback.
 STDMETHODIMP FlashControl::raw_CallFunction(BSTR request, BSTR* response)
 {
     logCall(L"CallFunction", request);

@@ -1,7 +1,7 @@
-// The stand-in Shockwave Flash control: a windowed ActiveX control that reads
-// SWF movies and shows their stage, background colour and frames. It offers
-// what hosts and OleCreate ask of the real control, with IShockwaveFlash in
-// the real control's vtable layout.
+// The stand-in Shockwave Flash control: a windowed ActiveX control that plays
+// SWF movies through its engine (a MovieRuntime), at their frame rate, in its
+// window. It offers what hosts and OleCreate ask of the real control, with
+// IShockwaveFlash in the real control's vtable layout.
 #pragma once
 
 #include <windows.h>
@@ -248,4 +248,5 @@ private:
     int shownWidth_ = 0, shownHeight_ = 0;
     uint64_t framesShown_ = 0; // drawn frames that differed from the one before
     POINT shownAt_ = {0, 0};   // the stage window's screen origin at the last frame
+    POINT shownInTopLevel_ = {0, 0}; // and its origin in its top-level window
 };

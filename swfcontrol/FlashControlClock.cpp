@@ -161,14 +161,19 @@ void FlashControl::showCurrentFrame(bool wholeStage)
     if (!stageWindow_)
         return;
     bool pictureChanged = captureFrame();
-    // Once the stage has moved on the screen, the whole of it, as the real
-    // control draws every frame: a container that moves us while it resizes
-    // may then erase its background over the bits that were moved with us (a
-    // parent without WS_CLIPCHILDREN), without invalidating us.
+    // Once the stage has moved on the screen or within its top-level window,
+    // the whole of it, as the real control draws every frame: a container
+    // that moves us while it resizes may then erase its background over the
+    // bits that were moved with us (a parent without WS_CLIPCHILDREN), or
+    // copy stale bits there, without invalidating us.
     RECT onScreen;
     GetWindowRect(stageWindow_, &onScreen);
-    bool moved = onScreen.left != shownAt_.x || onScreen.top != shownAt_.y;
+    POINT inTopLevel = {0, 0};
+    MapWindowPoints(stageWindow_, GetAncestor(stageWindow_, GA_ROOT), &inTopLevel, 1);
+    bool moved = onScreen.left != shownAt_.x || onScreen.top != shownAt_.y || inTopLevel.x != shownInTopLevel_.x ||
+                 inTopLevel.y != shownInTopLevel_.y;
     shownAt_ = {onScreen.left, onScreen.top};
+    shownInTopLevel_ = inTopLevel;
     if (wholeStage || moved || pictureChanged) {
         InvalidateRect(stageWindow_, nullptr, FALSE);
     } else if (frameMoved && shown_.empty()) {

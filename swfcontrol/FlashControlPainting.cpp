@@ -94,16 +94,12 @@ void FlashControl::paintPicture(HDC dc, const RECT& area)
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
+    // One call for every size: at 1:1 it copies the frame as it is.
     int width = stage.right - stage.left, height = stage.bottom - stage.top;
-    if (width == shownWidth_ && height == shownHeight_) {
-        SetDIBitsToDevice(dc, stage.left, stage.top, static_cast<DWORD>(width), static_cast<DWORD>(height), 0, 0, 0,
-                          static_cast<UINT>(shownHeight_), shown_.data(), &info, DIB_RGB_COLORS);
-    } else {
-        int oldMode = SetStretchBltMode(dc, COLORONCOLOR);
-        StretchDIBits(dc, stage.left, stage.top, width, height, 0, 0, shownWidth_, shownHeight_, shown_.data(), &info,
-                      DIB_RGB_COLORS, SRCCOPY);
-        SetStretchBltMode(dc, oldMode);
-    }
+    int oldMode = SetStretchBltMode(dc, COLORONCOLOR);
+    StretchDIBits(dc, stage.left, stage.top, width, height, 0, 0, shownWidth_, shownHeight_, shown_.data(), &info,
+                  DIB_RGB_COLORS, SRCCOPY);
+    SetStretchBltMode(dc, oldMode);
 }
 
 // ---- IViewObject2 ----
