@@ -555,7 +555,13 @@ struct MoviePlayer::Impl {
                 writable.morphShape = bitmapShape(inst.characterId);
                 writable.morphValid = true;
             }
-            paint(r, inst.morphShape, m, cx);
+            // At its own size a bitmap lands on whole pixels, unresampled.
+            Matrix at = m;
+            if (at.b == 0 && at.c == 0 && std::fabs(std::fabs(at.a) - 0.05) < 1e-9 && std::fabs(std::fabs(at.d) - 0.05) < 1e-9) {
+                at.tx = std::round(at.tx);
+                at.ty = std::round(at.ty);
+            }
+            paint(r, inst.morphShape, at, cx);
             break;
         }
         case CharacterKind::MorphShape: {
