@@ -307,6 +307,34 @@ TEST(Timeline, FrameActionsSpritesAndFsCommands)
     EXPECT_EQ(commands, "hello(x)");
 }
 
+// PlaceObject2 of a sprite with onClipEvent handlers, each an FSCommand.
+Bytes placeWithEvents(uint16_t depth, uint16_t character, std::initializer_list<std::pair<uint32_t, std::string>> events)
+{
+    Bytes b{0x82, static_cast<unsigned char>(depth), static_cast<unsigned char>(depth >> 8),
+            static_cast<unsigned char>(character), static_cast<unsigned char>(character >> 8), 0, 0, 0, 0, 0, 0};
+    for (const auto& e : events) {
+        Bytes code = cat({op(0x83, cat({str("FSCommand:" + e.second), str("")})), {0}});
+        Bytes head{static_cast<unsigned char>(e.first), 0, 0, 0, static_cast<unsigned char>(code.size()), 0, 0, 0};
+        b = cat({b, head, code});
+    }
+    return swftest::tag(26, cat({b, {0, 0, 0, 0}}));
+}
+
+TEST(Timeline, ClipEventsLoadAndEnterFrame)
+{
+    Bytes m = movie(cat({square(1, 10, 10, 0, 0, 255), sprite(2, 1, cat({place(1, 1), showFrame()})),
+                         placeWithEvents(1, 2, {{0x01, "load"}, {0x02, "tick"}}), showFrame()}));
+    swf::MoviePlayer p;
+    std::string reason, commands;
+    p.setFsCommandHandler([&](const std::string& c, const std::string&) { commands += c + ";"; });
+    ASSERT_TRUE(p.load(m.data(), m.size(), reason)) << reason;
+    EXPECT_EQ(commands, "load;");
+    p.advance();
+    p.advance();
+    EXPECT_EQ(commands, "load;tick;tick;");
+    EXPECT_EQ(at(p, 5, 5), 'B');
+}
+
 TEST(Timeline, ClipDepthMasksWhatItCovers)
 {
     // A 10 px mask at depth 1 clips depths 2..2; depth 3 is not clipped.

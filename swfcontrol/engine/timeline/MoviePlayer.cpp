@@ -33,6 +33,7 @@ struct Instance {
     uint8_t blendMode = 0;
     bool visible = true;
     bool cacheAsBitmap = false;
+    const std::vector<ClipAction>* clipActions = nullptr; // a sprite's onClipEvent handlers
     bool hasBackground = false;
     Rgba background;
     uint64_t bornTick = 0;
@@ -262,14 +263,21 @@ struct MoviePlayer::Impl {
                 i.visible = true;
                 i.hasBackground = false;
                 i.cacheAsBitmap = false;
+                i.clipActions = nullptr;
             }
         }
+        bool fresh = !inst;
         if (!inst)
             inst = instantiate(po.characterId, ch, clip->nesting, clip);
         if (!inst)
             return;
         inst->depth = po.depth;
         applyProperties(*inst, po);
+        if (inst->clip && !po.clipActions.empty()) {
+            inst->clipActions = &po.clipActions;
+            if (fresh)
+                queueClipEvent(*inst, ClipEventLoad);
+        }
         if (existing != list.end()) {
             forget(*existing->second);
             existing->second = std::move(inst);
@@ -311,6 +319,15 @@ struct MoviePlayer::Impl {
     {
         for (const std::vector<uint8_t>& code : frame.actions)
             queue.push_back({clip, &code});
+    }
+
+    void queueClipEvent(const Instance& inst, uint32_t event)
+    {
+        if (!inst.clipActions || !inst.clip)
+            return;
+        for (const ClipAction& action : *inst.clipActions)
+            if (action.events & event)
+                queue.push_back({inst.clip, &action.actions});
     }
 
     // Moves one frame on from the current one.
@@ -371,8 +388,10 @@ struct MoviePlayer::Impl {
     {
         if (inst.bornTick == tick)
             return; // placed this tick: it shows its first frame first
-        if (inst.clip)
+        if (inst.clip) {
             out.push_back(inst.clip);
+            queueClipEvent(inst, ClipEventEnterFrame);
+        }
         for (const auto& part : inst.parts)
             collectClips(*part.second, out);
     }
