@@ -515,11 +515,11 @@ struct MoviePlayer::Impl {
         return m;
     }
 
-    void drawList(Renderer& r, const DisplayList& list, const Matrix& m, const ColorTransform& cx, bool mask)
+    void drawList(Renderer& r, DisplayList& list, const Matrix& m, const ColorTransform& cx, bool mask)
     {
         std::vector<uint16_t> clips; // clip depths of the masks in force
         for (const auto& entry : list) {
-            const Instance& inst = *entry.second;
+            Instance& inst = *entry.second;
             while (!clips.empty() && inst.depth > clips.back()) {
                 r.popMask();
                 clips.pop_back();
@@ -543,7 +543,7 @@ struct MoviePlayer::Impl {
         }
     }
 
-    void drawInstance(Renderer& r, const Instance& inst, const Matrix& parentM, const ColorTransform& parentCx,
+    void drawInstance(Renderer& r, Instance& inst, const Matrix& parentM, const ColorTransform& parentCx,
                       bool mask)
     {
         if (draws > limits.maxDrawsPerFrame || edges > limits.maxEdgesPerFrame)
@@ -569,10 +569,9 @@ struct MoviePlayer::Impl {
             paint(r, ch.shape, m, cx);
             break;
         case CharacterKind::Bitmap: {
-            Instance& writable = const_cast<Instance&>(inst);
-            if (!writable.morphValid) {
-                writable.morphShape = bitmapShape(inst.characterId);
-                writable.morphValid = true;
+            if (!inst.morphValid) {
+                inst.morphShape = bitmapShape(inst.characterId);
+                inst.morphValid = true;
             }
             // At its own size a bitmap lands on whole pixels, unresampled.
             Matrix at = m;
@@ -584,11 +583,10 @@ struct MoviePlayer::Impl {
             break;
         }
         case CharacterKind::MorphShape: {
-            Instance& writable = const_cast<Instance&>(inst);
-            if (!writable.morphValid || writable.morphRatio != inst.ratio) {
-                writable.morphShape = ch.morph.at(inst.ratio);
-                writable.morphRatio = inst.ratio;
-                writable.morphValid = true;
+            if (!inst.morphValid || inst.morphRatio != inst.ratio) {
+                inst.morphShape = ch.morph.at(inst.ratio);
+                inst.morphRatio = inst.ratio;
+                inst.morphValid = true;
             }
             paint(r, inst.morphShape, m, cx);
             break;
@@ -599,7 +597,7 @@ struct MoviePlayer::Impl {
             break;
         case CharacterKind::Button: {
             uint8_t state = inst.buttonState;
-            for (const auto& part : inst.parts)
+            for (auto& part : inst.parts)
                 if (part.first & state)
                     drawInstance(r, *part.second, m, cx, mask);
             break;
