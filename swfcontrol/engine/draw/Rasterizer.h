@@ -49,8 +49,18 @@ private:
     void accumulateSamples(const Line& line, int bx0, int by0, int rowWidth, int rows, int samples);
 
     std::vector<Line> lines_;
-    std::vector<float> cells_;
+    std::vector<float> cells_;      // area changes (Sampling::Area)
+    std::vector<int32_t> windings_; // winding changes per sample row
     std::vector<uint8_t> mask_;
+    // Per row, the first and last cell any edge touched: outside them every
+    // pixel takes the coverage left of them, so only that stretch is summed.
+    std::vector<int> spanMin_, spanMax_;
+
+    void touch(int row, int column)
+    {
+        spanMin_[row] = column < spanMin_[row] ? column : spanMin_[row];
+        spanMax_[row] = column > spanMax_[row] ? column : spanMax_[row];
+    }
     int clipX0_ = 0, clipY0_ = 0, clipX1_ = 0, clipY1_ = 0;
     float minX_ = 0, minY_ = 0, maxX_ = 0, maxY_ = 0;
 };
