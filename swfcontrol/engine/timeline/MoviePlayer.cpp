@@ -679,10 +679,15 @@ struct MoviePlayer::Impl {
             return;
         const Character& ch = *inst.character;
         const Rect* bounds = nullptr;
-        if (ch.kind == CharacterKind::Shape)
+        Rect text;
+        if (ch.kind == CharacterKind::Shape) {
             bounds = &ch.shape.bounds;
-        else if (ch.kind == CharacterKind::MorphShape && inst.morphValid)
+        } else if ((ch.kind == CharacterKind::MorphShape || ch.kind == CharacterKind::Bitmap) && inst.morphValid) {
             bounds = &inst.morphShape.bounds;
+        } else if (ch.kind == CharacterKind::Text || ch.kind == CharacterKind::EditText) {
+            text = textBounds(ch.text);
+            bounds = &text;
+        }
         if (bounds) {
             const double xs[] = {static_cast<double>(bounds->xMin), static_cast<double>(bounds->xMax)};
             const double ys[] = {static_cast<double>(bounds->yMin), static_cast<double>(bounds->yMax)};
