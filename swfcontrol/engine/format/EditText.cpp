@@ -15,7 +15,7 @@ const double kGutter = 40;
 struct Measured {
     const Font* font = nullptr;
     int glyph = -1;
-    double scale = 0;   // glyph units -> twips
+    double scale = 0;   // layout units -> twips
     double advance = 0; // twips, with letter spacing
     double kern = 0;    // twips, before this character
 };
@@ -26,7 +26,7 @@ double glyphAdvance(const Font& font, int glyph)
         return font.advances[glyph];
     // No layout table: the glyph's own width.
     const Rect& b = font.glyphs[glyph].bounds;
-    return b.xMax > 0 ? b.xMax : 0;
+    return b.xMax > 0 ? b.xMax * font.emSquare() / Font::glyphEm() : 0;
 }
 
 struct LineMetrics {
@@ -203,7 +203,7 @@ void layoutEditText(const EditText& field, const StyledText& text, const FontCho
                     g.glyph = static_cast<uint32_t>(m[i].glyph);
                     g.x = pen;
                     g.y = baseline;
-                    g.scale = m[i].scale;
+                    g.scale = formatAt(i).height / Font::glyphEm();
                     g.color = formatAt(i).color;
                     out.push_back(g);
                 }

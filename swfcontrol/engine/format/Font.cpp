@@ -4,6 +4,7 @@
 #include "swfcontrol/engine/format/ShapeReader.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace swf {
 
@@ -11,6 +12,63 @@ namespace {
 
 // More glyphs than any code table can address is a damaged tag.
 const uint32_t kMaxGlyphs = 65536;
+
+// Glyph outlines are flattened once, in glyph space, to this many units of
+// the 20480-unit EM: at any text size that is far below a pixel, so small
+// glyphs keep the exact curves that their pixel-centre samples depend on.
+const double kGlyphFlatness = 1.0;
+// Cost bound for absurd curves in a damaged font.
+const int kMaxCurveSteps = 64;
+
+int32_t clampCoord(double v)
+{
+    return static_cast<int32_t>(v < -1e9 ? -1e9 : v > 1e9 ? 1e9 : std::floor(v + 0.5));
+}
+
+// Scales a glyph to the 20480-unit EM and turns its curves into lines.
+void finishGlyph(Shape& glyph, int32_t unitScale)
+{
+    std::vector<ShapeEdge> out;
+    out.reserve(glyph.edges.size() * 4);
+    for (StyleGroup& g : glyph.groups) {
+        std::size_t first = out.size();
+        std::size_t end = std::min(glyph.edges.size(), g.firstEdge + g.edgeCount);
+        for (std::size_t i = g.firstEdge; i < end; ++i) {
+            ShapeEdge e = glyph.edges[i];
+            const double x0 = double(e.x0) * unitScale, y0 = double(e.y0) * unitScale;
+            const double cx = double(e.cx) * unitScale, cy = double(e.cy) * unitScale;
+            const double x1 = double(e.x1) * unitScale, y1 = double(e.y1) * unitScale;
+            e.curved = false;
+            e.cx = e.cy = 0;
+            int steps = 1;
+            if (glyph.edges[i].curved) {
+                // A quadratic strays from its chord by at most a quarter of |p0 - 2c + p1|.
+                double dx = x0 - 2 * cx + x1, dy = y0 - 2 * cy + y1;
+                double deviation = std::sqrt(dx * dx + dy * dy) / 4;
+                steps = static_cast<int>(std::ceil(std::sqrt(deviation / kGlyphFlatness)));
+                steps = std::max(1, std::min(kMaxCurveSteps, steps));
+            }
+            int32_t px = clampCoord(x0), py = clampCoord(y0);
+            for (int k = 1; k <= steps; ++k) {
+                double t = double(k) / steps, u = 1 - t;
+                double x = u * u * x0 + 2 * u * t * cx + t * t * x1;
+                double y = u * u * y0 + 2 * u * t * cy + t * t * y1;
+                e.x0 = px;
+                e.y0 = py;
+                e.x1 = px = clampCoord(x);
+                e.y1 = py = clampCoord(y);
+                out.push_back(e);
+            }
+        }
+        g.firstEdge = first;
+        g.edgeCount = out.size() - first;
+    }
+    glyph.edges.swap(out);
+    Rect& b = glyph.bounds;
+    b = {clampCoord(double(b.xMin) * unitScale), clampCoord(double(b.xMax) * unitScale),
+         clampCoord(double(b.yMin) * unitScale), clampCoord(double(b.yMax) * unitScale)};
+    glyph.edgeBounds = b;
+}
 
 // Glyph i spans offsets[i] .. offsets[i+1] (the last one ends at `end`),
 // relative to `table`. Offsets outside the table leave that glyph empty.
@@ -25,6 +83,7 @@ void readGlyphs(const uint8_t* table, std::size_t end, const std::vector<uint32_
         BitReader records(table + from, to - from);
         if (!readGlyphShape(records, font.glyphs[i]))
             font.glyphs[i] = Shape();
+        finishGlyph(font.glyphs[i], font.version == 3 ? 1 : 20);
     }
 }
 

@@ -291,7 +291,7 @@ void drawText(const TextCharacter& text, const FontLookup& fonts, const Matrix& 
             if (!fc)
                 continue;
             const Font& font = fc->font();
-            double scale = rec.height / font.emSquare();
+            double scale = rec.height / Font::glyphEm();
             double x = rec.x;
             for (const TextGlyph& g : rec.glyphs) {
                 if (g.index < font.glyphs.size())
