@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -153,9 +154,14 @@ void rect(Bits& b, int x0, int x1, int y0, int y1)
     b.align();
 }
 
-// A DefineShape: a w x h pixel square at the origin in one RGB colour.
-Bytes square(uint16_t id, int w, int h, uint8_t r, uint8_t g, uint8_t bl)
+// A DefineShape: a closed outline through points (pixels) in one RGB colour.
+Bytes polygon(uint16_t id, std::vector<std::pair<int, int>> points, uint8_t r, uint8_t g, uint8_t bl)
 {
+    int w = 0, h = 0;
+    for (const auto& pt : points) {
+        w = std::max(w, pt.first);
+        h = std::max(h, pt.second);
+    }
     Bits b;
     b.u16(id);
     rect(b, 0, w * 20, 0, h * 20);
@@ -168,21 +174,28 @@ Bytes square(uint16_t id, int w, int h, uint8_t r, uint8_t g, uint8_t bl)
     b.put(4, 1);
     b.put(4, 0);
     b.put(6, 0x03); // style change: fill0 + moveTo
-    b.put(5, 2);
-    b.s(2, 0);
-    b.s(2, 0);
+    b.put(5, 16);
+    b.s(16, points[0].first * 20);
+    b.s(16, points[0].second * 20);
     b.put(1, 1);
-    const int dx[] = {w * 20, 0, -w * 20, 0}, dy[] = {0, h * 20, 0, -h * 20};
-    for (int i = 0; i < 4; ++i) {
-        b.put(2, 3);     // straight edge
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const auto& from = points[i];
+        const auto& to = points[(i + 1) % points.size()];
+        b.put(2, 3);      // straight edge
         b.put(4, 16 - 2); // 16-bit deltas
         b.put(1, 1);
-        b.s(16, dx[i]);
-        b.s(16, dy[i]);
+        b.s(16, (to.first - from.first) * 20);
+        b.s(16, (to.second - from.second) * 20);
     }
     b.put(6, 0);
     b.align();
     return swftest::tag(2, b.out);
+}
+
+// A w x h pixel square at the origin.
+Bytes square(uint16_t id, int w, int h, uint8_t r, uint8_t g, uint8_t bl)
+{
+    return polygon(id, {{0, 0}, {w, 0}, {w, h}, {0, h}}, r, g, bl);
 }
 
 // PlaceObject2: flags 0x01 move, 0x02 character, 0x04 matrix (translation in pixels), 0x20 name.
@@ -430,12 +443,12 @@ TEST(ShapeRecords, StyleArraysLineStyle2AndWinding)
     EXPECT_EQ(l.color.a, 4);
 }
 
-// DefineButton2: up red, over green, down blue, hit area the red square; on
-// release inside it sends an FSCommand.
+// DefineButton2: up red, over green, down blue, hit area a triangle on the
+// square's upper left half; on release inside it sends an FSCommand.
 Bytes button(uint16_t id)
 {
     Bytes records;
-    const uint8_t states[] = {0x01, 0x02, 0x04, 0x08}, chars[] = {1, 2, 3, 1};
+    const uint8_t states[] = {0x01, 0x02, 0x04, 0x08}, chars[] = {1, 2, 3, 5};
     for (int i = 0; i < 4; ++i)
         records.insert(records.end(), {states[i], chars[i], 0, static_cast<unsigned char>(i + 1), 0, 0, 0});
     records.push_back(0);
@@ -449,7 +462,7 @@ Bytes button(uint16_t id)
 TEST(Timeline, ButtonsFollowTheMouse)
 {
     Bytes m = movie(cat({square(1, 10, 10, 255, 0, 0), square(2, 10, 10, 0, 255, 0), square(3, 10, 10, 0, 0, 255),
-                         button(4), place(1, 4, 0, 0), showFrame()}));
+                         polygon(5, {{0, 0}, {10, 0}, {0, 10}}, 0, 0, 0), button(4), place(1, 4, 0, 0), showFrame()}));
     swf::MoviePlayer p;
     std::string reason, commands;
     ASSERT_TRUE(p.load(m.data(), m.size(), reason)) << reason;
@@ -461,10 +474,11 @@ TEST(Timeline, ButtonsFollowTheMouse)
         char pixel;
         const char* commands;
     } steps[] = {
-        {"up until the mouse comes", 0, 0, 0, 'R', ""},  {"over", 'm', 5, 5, 'G', ""},
+        {"up until the mouse comes", 0, 0, 0, 'R', ""},  {"outside the hit area's outline", 'm', 8, 8, 'R', ""},
+        {"over", 'm', 3, 3, 'G', ""},
         {"down", 'd', 0, 0, 'B', ""},                     {"released inside", 'u', 0, 0, 'G', "clicked;"},
         {"away", 'm', 30, 30, 'R', "clicked;"},           {"pressed outside", 'd', 0, 0, 'R', "clicked;"},
-        {"dragged in", 'm', 5, 5, 'G', "clicked;"},       {"released", 'u', 0, 0, 'G', "clicked;"},
+        {"dragged in", 'm', 3, 3, 'G', "clicked;"},       {"released", 'u', 0, 0, 'G', "clicked;"},
         {"pressed inside", 'd', 0, 0, 'B', "clicked;"},   {"dragged out", 'm', 30, 30, 'R', "clicked;"},
         {"released outside", 'u', 0, 0, 'R', "clicked;"},
     };

@@ -103,6 +103,54 @@ struct Box {
     bool contains(double x, double y) const { return !empty && x >= x0 && x <= x1 && y >= y0 && y <= y1; }
 };
 
+// Whether a point (shape twips) lies in a shape's fills or strokes, for the
+// hit areas of buttons: each fill by the even-odd rule over its edges, each
+// stroke within half its width of its edges.
+bool shapeContains(const Shape& shape, Point p)
+{
+    std::vector<uint32_t> crossings(shape.fills.size() + 1, 0);
+    auto segment = [&](const ShapeEdge& e, Point a, Point b) {
+        if ((a.y > p.y) != (b.y > p.y)) {
+            double x = a.x + (p.y - a.y) * (b.x - a.x) / (b.y - a.y);
+            if (x > p.x) {
+                if (e.fill0 < crossings.size())
+                    ++crossings[e.fill0];
+                if (e.fill1 != e.fill0 && e.fill1 < crossings.size())
+                    ++crossings[e.fill1];
+            }
+        }
+        if (e.line >= 1 && e.line <= shape.lines.size()) {
+            double half = std::max(20.0, static_cast<double>(shape.lines[e.line - 1].width)) / 2;
+            double dx = b.x - a.x, dy = b.y - a.y, len = dx * dx + dy * dy;
+            double t = len > 0 ? std::max(0.0, std::min(1.0, ((p.x - a.x) * dx + (p.y - a.y) * dy) / len)) : 0;
+            double ex = a.x + t * dx - p.x, ey = a.y + t * dy - p.y;
+            return ex * ex + ey * ey <= half * half;
+        }
+        return false;
+    };
+    for (const ShapeEdge& e : shape.edges) {
+        Point a{static_cast<double>(e.x0), static_cast<double>(e.y0)};
+        Point b{static_cast<double>(e.x1), static_cast<double>(e.y1)};
+        if (!e.curved) {
+            if (segment(e, a, b))
+                return true;
+            continue;
+        }
+        Point prev = a;
+        for (int i = 1; i <= 8; ++i) {
+            double t = i / 8.0, u = 1 - t;
+            Point q{u * u * a.x + 2 * u * t * e.cx + t * t * b.x, u * u * a.y + 2 * u * t * e.cy + t * t * b.y};
+            if (segment(e, prev, q))
+                return true;
+            prev = q;
+        }
+    }
+    for (std::size_t f = 1; f < crossings.size(); ++f)
+        if (crossings[f] & 1)
+            return true;
+    return false;
+}
+
 } // namespace
 
 struct MoviePlayer::Impl {
@@ -703,6 +751,33 @@ struct MoviePlayer::Impl {
                 addBounds(*part.second, m * part.second->matrix, box, depth + 1);
     }
 
+    // Whether a hit-area character holds the point: shapes by their outline,
+    // sprites by their children, anything else by its bounds.
+    bool hits(const Instance& inst, const Matrix& m, double x, double y, unsigned depth)
+    {
+        if (depth > limits.maxNesting)
+            return false;
+        const Character& ch = *inst.character;
+        if (ch.kind == CharacterKind::Shape || (ch.kind == CharacterKind::MorphShape && inst.morphValid)) {
+            double det = m.determinant();
+            if (det == 0)
+                return false;
+            double dx = x - m.tx, dy = y - m.ty;
+            Point local{(m.d * dx - m.c * dy) / det, (m.a * dy - m.b * dx) / det};
+            const Shape& shape = ch.kind == CharacterKind::Shape ? ch.shape : inst.morphShape;
+            return shapeContains(shape, local);
+        }
+        if (inst.clip) {
+            for (const auto& child : inst.clip->list)
+                if (child.second->clipDepth == 0 && hits(*child.second, m * child.second->matrix, x, y, depth + 1))
+                    return true;
+            return false;
+        }
+        Box box;
+        addBounds(inst, m, box, depth);
+        return box.contains(x, y);
+    }
+
     // The topmost button whose hit area holds the point.
     Instance* hitButton(const DisplayList& list, const Matrix& m, double x, double y, unsigned depth)
     {
@@ -714,14 +789,9 @@ struct MoviePlayer::Impl {
                 continue;
             Matrix im = m * inst.matrix;
             if (inst.character->kind == CharacterKind::Button) {
-                for (const auto& part : inst.parts) {
-                    if (!(part.first & ButtonHitTest))
-                        continue;
-                    Box box;
-                    addBounds(*part.second, im * part.second->matrix, box, depth + 1);
-                    if (box.contains(x, y))
+                for (const auto& part : inst.parts)
+                    if ((part.first & ButtonHitTest) && hits(*part.second, im * part.second->matrix, x, y, depth + 1))
                         return &inst;
-                }
             } else if (inst.clip) {
                 if (Instance* hit = hitButton(inst.clip->list, im, x, y, depth + 1))
                     return hit;
