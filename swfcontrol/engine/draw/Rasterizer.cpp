@@ -260,31 +260,39 @@ Coverage Rasterizer::render(FillRule rule, Sampling sampling)
         } else if (subRows == 1) {
             int32_t* row = &windings_[static_cast<std::size_t>(r) * rowWidth];
             int32_t acc = 0;
+            uint8_t level = 0;
             for (int x = first; x < last; ++x) {
-                acc += row[x];
-                row[x] = 0;
+                if (row[x] != 0) {
+                    acc += row[x];
+                    row[x] = 0;
+                    level = (acc & insideMask) ? 255 : 0;
+                }
                 if (x < width)
-                    dst[x] = (acc & insideMask) ? 255 : 0;
+                    dst[x] = level;
             }
-            rest = (acc & insideMask) ? 255 : 0;
+            rest = level;
         } else {
             int32_t* sub[4];
             for (int k = 0; k < 4; ++k)
                 sub[k] = &windings_[(static_cast<std::size_t>(r) * 4 + k) * rowWidth];
             int32_t a0 = 0, a1 = 0, a2 = 0, a3 = 0;
-            int count = 0;
+            uint8_t level = 0;
             for (int x = first; x < last; ++x) {
-                a0 += sub[0][x];
-                a1 += sub[1][x];
-                a2 += sub[2][x];
-                a3 += sub[3][x];
-                sub[0][x] = sub[1][x] = sub[2][x] = sub[3][x] = 0;
-                count = ((a0 & insideMask) != 0) + ((a1 & insideMask) != 0) + ((a2 & insideMask) != 0) +
-                        ((a3 & insideMask) != 0);
+                const int32_t c0 = sub[0][x], c1 = sub[1][x], c2 = sub[2][x], c3 = sub[3][x];
+                // Most cells inside a shape change nothing.
+                if ((c0 | c1 | c2 | c3) != 0) {
+                    a0 += c0;
+                    a1 += c1;
+                    a2 += c2;
+                    a3 += c3;
+                    sub[0][x] = sub[1][x] = sub[2][x] = sub[3][x] = 0;
+                    level = levels[((a0 & insideMask) != 0) + ((a1 & insideMask) != 0) + ((a2 & insideMask) != 0) +
+                                   ((a3 & insideMask) != 0)];
+                }
                 if (x < width)
-                    dst[x] = levels[count];
+                    dst[x] = level;
             }
-            rest = levels[count];
+            rest = level;
         }
         if (last < width)
             std::memset(dst + last, rest, static_cast<std::size_t>(width - last));
