@@ -280,6 +280,11 @@ TEST(EditTextLayout, WrapAlignAndLines)
         {"a word longer than the line", U"aaaaaaaaaaa", swf::TextAlign::Left, true,
          {{40, b1}, {140, b1}, {240, b1}, {340, b1}, {440, b1}, {540, b1}, {640, b1}, {740, b1}, {840, b1},
           {40, b2}, {140, b2}}},
+        {"clipped at the right", U"aaaaaaaaaaaa", swf::TextAlign::Left, false,
+         {{40, b1}, {140, b1}, {240, b1}, {340, b1}, {440, b1}, {540, b1}, {640, b1}, {740, b1}, {840, b1},
+          {940, b1}}},
+        {"clipped at the bottom", U"a\na\na\na\na\na", swf::TextAlign::Left, false,
+         {{40, b1}, {40, b2}, {40, b2 + 195}, {40, b2 + 2 * 195}, {40, b2 + 3 * 195}}},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);

@@ -188,6 +188,12 @@ void layoutEditText(const EditText& field, const StyledText& text, const FontCho
             if (!any)
                 lm = metricsOf(fonts.choose(formatAt(pos)), formatAt(pos));
             baseline += firstLine ? lm.ascent : previous.descent + previous.leading + lm.ascent;
+            // A field shows only what lies inside its bounds (unless it grows
+            // to fit): lines below them and glyphs beside them are left out.
+            // Glyphs across the edge are drawn whole.
+            const bool clip = !field.autoSize;
+            if (clip && baseline - lm.ascent >= field.bounds.yMax)
+                return;
 
             double offset = 0;
             if (pf.align == TextAlign::Right)
@@ -197,7 +203,8 @@ void layoutEditText(const EditText& field, const StyledText& text, const FontCho
             double pen = lineLeft + offset;
             for (std::size_t i = pos; i < lineEnd; ++i) {
                 pen += m[i].kern;
-                if (m[i].glyph >= 0) {
+                bool outside = clip && (pen >= field.bounds.xMax || pen + m[i].advance <= field.bounds.xMin);
+                if (m[i].glyph >= 0 && !outside) {
                     PlacedGlyph g;
                     g.font = m[i].font;
                     g.glyph = static_cast<uint32_t>(m[i].glyph);
