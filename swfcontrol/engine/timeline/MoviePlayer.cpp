@@ -260,9 +260,9 @@ struct MoviePlayer::Impl {
     {
         DisplayList& list = clip->list;
         auto existing = list.find(po.depth);
-        if (po.move) {
-            if (existing == list.end())
-                return;
+        // A move changes what is at the depth; a replacement at an empty depth
+        // places its character as a new placement does, below.
+        if (po.move && existing != list.end()) {
             Instance& inst = *existing->second;
             if (po.hasCharacter && po.characterId != inst.characterId) {
                 const Character* ch = movie.character(po.characterId);
