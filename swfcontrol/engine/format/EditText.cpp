@@ -199,7 +199,7 @@ void layoutEditText(const EditText& field, const StyledText& text, const FontCho
             if (pf.align == TextAlign::Right)
                 offset = avail - width;
             else if (pf.align == TextAlign::Center)
-                offset = (avail - width) / 2;
+                offset = std::floor((avail - width) / 2);
             double pen = lineLeft + offset;
             for (std::size_t i = pos; i < lineEnd; ++i) {
                 pen += m[i].kern;

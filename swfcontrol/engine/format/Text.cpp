@@ -30,19 +30,24 @@ Matrix translateScale(double x, double y, double scale)
     return m;
 }
 
-// A rectangle as edges of fill 1.
-void addRect(Shape& s, int32_t x0, int32_t y0, int32_t x1, int32_t y1)
+// A closed polygon as edges of fill 1.
+void addPolygon(Shape& s, const int32_t (*pts)[2], int count)
 {
-    const int32_t pts[5][2] = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}, {x0, y0}};
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < count; ++i) {
         ShapeEdge e;
         e.x0 = pts[i][0];
         e.y0 = pts[i][1];
-        e.x1 = pts[i + 1][0];
-        e.y1 = pts[i + 1][1];
+        e.x1 = pts[(i + 1) % count][0];
+        e.y1 = pts[(i + 1) % count][1];
         e.fill1 = 1;
         s.edges.push_back(e);
     }
+}
+
+void addRect(Shape& s, int32_t x0, int32_t y0, int32_t x1, int32_t y1)
+{
+    const int32_t pts[4][2] = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
+    addPolygon(s, pts, 4);
 }
 
 Shape fillShape(const Rect& bounds)
@@ -65,7 +70,8 @@ Shape boxBackground(const Rect& r)
 }
 
 // Flash's border is a one-pixel hairline whose pixels start at each edge of
-// the bounds: the right and bottom lines lie just outside them.
+// the bounds: the right and bottom lines lie just outside them, and meet
+// without the corner pixel between them.
 Shape boxBorder(const Rect& r)
 {
     const int32_t px = 20;
@@ -73,9 +79,14 @@ Shape boxBorder(const Rect& r)
     outer.xMax += px;
     outer.yMax += px;
     Shape s = fillShape(outer);
-    addRect(s, r.xMin, r.yMin, r.xMax + px, r.yMax + px);
-    if (r.xMax - r.xMin > px && r.yMax - r.yMin > px)
+    if (r.xMax - r.xMin > px && r.yMax - r.yMin > px) {
+        const int32_t outline[6][2] = {{r.xMin, r.yMin}, {r.xMax + px, r.yMin}, {r.xMax + px, r.yMax},
+                                       {r.xMax, r.yMax}, {r.xMax, r.yMax + px}, {r.xMin, r.yMax + px}};
+        addPolygon(s, outline, 6);
         addRect(s, r.xMin + px, r.yMin + px, r.xMax, r.yMax);
+    } else {
+        addRect(s, r.xMin, r.yMin, r.xMax + px, r.yMax + px);
+    }
     s.groups[0].edgeCount = s.edges.size();
     return s;
 }
