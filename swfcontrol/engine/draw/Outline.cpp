@@ -92,14 +92,20 @@ void FillOutline::add(const std::vector<DirectedEdge>& edges, const Matrix& m, R
         points_.clear();
         const DirectedEdge& first = edges[order_[begin]];
         points_.push_back(m.apply({static_cast<double>(first.x0), static_cast<double>(first.y0)}));
-        for (std::size_t k = begin; k < end; ++k) {
+        for (std::size_t k = begin; k < end && points_.size() < Rasterizer::kMaxLines; ++k) {
             const DirectedEdge& e = edges[order_[k]];
             const Point p1 = m.apply({static_cast<double>(e.x1), static_cast<double>(e.y1)});
-            if (e.curved)
-                flattenQuad(points_.back(), m.apply({static_cast<double>(e.cx), static_cast<double>(e.cy)}), p1,
-                            points_);
-            else
+            if (!e.curved) {
                 points_.push_back(p1);
+                continue;
+            }
+            const Point p0 = points_.back();
+            const Point c = m.apply({static_cast<double>(e.cx), static_cast<double>(e.cy)});
+            if (out.outsideClip(std::min({p0.x, c.x, p1.x}), std::min({p0.y, c.y, p1.y}), std::max({p0.x, c.x, p1.x}),
+                                std::max({p0.y, c.y, p1.y})))
+                points_.push_back(p1);
+            else
+                flattenQuad(p0, c, p1, points_);
         }
         // An open contour is closed by a straight line back to its start.
         for (std::size_t k = 0; k < points_.size(); ++k) {
@@ -121,6 +127,9 @@ void StrokePaths::endPath()
 
 void StrokePaths::addEdge(const ShapeEdge& e, const Matrix& m)
 {
+    // A stroke beyond this many points is cut short (see Rasterizer::kMaxLines).
+    if (points.size() >= Rasterizer::kMaxLines)
+        return;
     if (!open_ || e.x0 != lastX_ || e.y0 != lastY_) {
         endPath();
         StrokePath path;

@@ -22,7 +22,7 @@ void Rasterizer::store(double x0, double y0, double x1, double y1)
     if (y0 == y1)
         return;
     Line line{static_cast<float>(x0), static_cast<float>(y0), static_cast<float>(x1), static_cast<float>(y1)};
-    if (line.y0 == line.y1)
+    if (line.y0 == line.y1 || lines_.size() >= kMaxLines)
         return;
     lines_.push_back(line);
     minX_ = std::min(minX_, std::min(line.x0, line.x1));

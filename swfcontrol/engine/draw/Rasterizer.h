@@ -35,6 +35,16 @@ public:
     void reset(int x0, int y0, int x1, int y1);
     void addLine(double x0, double y0, double x1, double y1);
     bool hasLines() const { return !lines_.empty(); }
+    // Whether nothing within the box can change a pixel's coverage: it lies
+    // wholly above, below, left or right of the clip. Curves there can be
+    // taken as their chords.
+    bool outsideClip(double x0, double y0, double x1, double y1) const
+    {
+        return y1 <= clipY0_ || y0 >= clipY1_ || x1 <= clipX0_ || x0 >= clipX1_;
+    }
+    // An outline beyond this many segments is cut short, so that no input
+    // takes unbounded memory.
+    static constexpr std::size_t kMaxLines = std::size_t(1) << 22;
     std::size_t lineCount() const { return lines_.size(); }
 
     Coverage render(FillRule rule, Sampling sampling);
