@@ -115,6 +115,26 @@ TEST(Font, GlyphsCodesLayoutAndKerning)
     EXPECT_NEAR(top, -400 * 20 / 2 / 2, 2);
 }
 
+TEST(Font, DefineFontTakesCodesFromFontInfo)
+{
+    Bytes glyph = glyphRecords(400);
+    BitWriter w;
+    w.u16(4), w.u16(static_cast<uint16_t>(4 + glyph.size()));
+    for (int i = 0; i < 2; ++i)
+        for (uint8_t b : glyph)
+            w.u8(b);
+    swf::Font f;
+    std::string reason;
+    ASSERT_TRUE(swf::readFont(swf::FontTag::DefineFont, w.out.data(), w.out.size(), f, reason)) << reason;
+    ASSERT_EQ(f.glyphs.size(), 2u);
+    EXPECT_EQ(f.glyphs[1].edges.back().x0, 400 * 20); // the straight edge back, at 20480 to the EM
+    const Bytes info = {1, 'F', 0x02 /* bold */, 'x', 'y'};
+    ASSERT_TRUE(swf::readFontInfo(false, info.data(), info.size(), f, reason)) << reason;
+    EXPECT_EQ(f.name, "F");
+    EXPECT_TRUE(f.bold);
+    EXPECT_EQ(f.glyphForCode('y'), 1);
+}
+
 // Damaged tables: the reader refuses or keeps what is sound, and never reads
 // past the tag.
 TEST(Font, DamagedTables)

@@ -111,11 +111,14 @@ void layoutEditText(const EditText& field, const StyledText& text, const FontCho
     };
 
     // Measure every character once: its font, glyph and advance.
+    std::vector<const Font*> fontOf(text.formats.size());
+    for (std::size_t k = 0; k < fontOf.size(); ++k)
+        fontOf[k] = fonts.choose(text.formats[k]);
     std::vector<Measured> m(n);
     for (std::size_t i = 0; i < n; ++i) {
         char32_t c = field.password && text.text[i] != '\n' ? U'*' : text.text[i];
         const TextFormat& f = formatAt(i);
-        const Font* font = fonts.choose(f);
+        const Font* font = text.formatOf[i] < fontOf.size() ? fontOf[text.formatOf[i]] : nullptr;
         if (!font || c == '\n')
             continue;
         Measured& g = m[i];
@@ -185,8 +188,10 @@ void layoutEditText(const EditText& field, const StyledText& text, const FontCho
                 lm.leading = any ? std::max(lm.leading, cm.leading) : cm.leading;
                 any = true;
             }
-            if (!any)
-                lm = metricsOf(fonts.choose(formatAt(pos)), formatAt(pos));
+            if (!any) {
+                std::size_t k = pos < n ? text.formatOf[pos] : text.formatOf.empty() ? 0 : text.formatOf[n - 1];
+                lm = metricsOf(k < fontOf.size() ? fontOf[k] : nullptr, formatAt(pos));
+            }
             baseline += firstLine ? lm.ascent : previous.descent + previous.leading + lm.ascent;
             // A field shows only what lies inside its bounds (unless it grows
             // to fit): lines below them and glyphs beside them are left out.

@@ -103,7 +103,12 @@ bool sameName(const std::string& a, const std::string& b)
 
 class MovieFonts : public FontChooser {
 public:
-    MovieFonts(const FontLookup& lookup, const Font* fieldFont) : lookup_(lookup), fieldFont_(fieldFont) {}
+    MovieFonts(const FontLookup& lookup, const FontCharacter* field)
+        : lookup_(lookup), fieldFont_(field ? &field->font() : nullptr)
+    {
+        if (field)
+            used.push_back(field->decoded);
+    }
 
     // A face names a font of the movie, first defined first, preferring the
     // one with the asked style; no match keeps the field's font.
@@ -119,13 +124,20 @@ public:
             const Font& font = c->font();
             if (font.glyphs.empty() || !sameName(font.name, f.face))
                 continue;
-            if (font.bold == f.bold && font.italic == f.italic)
+            if (font.bold == f.bold && font.italic == f.italic) {
+                used.push_back(c->decoded);
                 return &font;
-            if (!anyStyle)
+            }
+            if (!anyStyle) {
                 anyStyle = &font;
+                used.push_back(c->decoded);
+            }
         }
         return anyStyle ? anyStyle : fieldFont_;
     }
+
+    // The fonts a layout may point into, kept alive with it.
+    mutable std::vector<std::shared_ptr<const Font>> used;
 
 private:
     static const std::size_t kMaxFonts = 65536;
@@ -141,6 +153,7 @@ struct TextState {
     EditText field;
     bool laidOut = false;
     std::vector<PlacedGlyph> glyphs;
+    std::vector<std::shared_ptr<const Font>> fonts; // what `glyphs` point into
     bool hasBox = false;
     Shape background, frame;
 };
@@ -191,8 +204,9 @@ void layOut(TextState& s, const FontLookup& fonts)
     }
     std::u32string decoded = decodeText(s.field.initialText);
     StyledText styled = s.field.html ? parseHtml(decoded, base) : plainText(decoded, base);
-    MovieFonts chooser(fonts, fieldFont);
+    MovieFonts chooser(fonts, fc);
     layoutEditText(s.field, styled, chooser, s.glyphs);
+    s.fonts.swap(chooser.used);
 }
 
 } // namespace
