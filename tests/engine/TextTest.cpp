@@ -51,10 +51,10 @@ Bytes glyphRecords(int dx)
 
 // A DefineFont2 body (after the font id) with one glyph per code, advance
 // 512 of 1024 each, ascent 800, descent 200.
-Bytes font2(const std::vector<uint16_t>& codes, const std::string& name = "Sq", bool layout = true)
+Bytes font2(const std::vector<uint16_t>& codes, const std::string& name = "Sq", bool layout = true, bool bold = false)
 {
     BitWriter w;
-    w.u8((layout ? 0x80 : 0) | 0x04); // layout, wide codes
+    w.u8((layout ? 0x80 : 0) | 0x04 | (bold ? 0x01 : 0)); // layout, wide codes, bold
     w.u8(0);
     w.u8(static_cast<uint8_t>(name.size()));
     for (char c : name)
@@ -263,6 +263,51 @@ TEST(EditTextHtml, MarkupAndEntities)
 
     // Stored text is UTF-8 where valid, else one byte a character.
     EXPECT_EQ(swf::decodeText("\xc3\xa9t\xe9\xc0"), U"\u00e9t\u00e9\u00c0");
+}
+
+class Fonts : public swf::FontLookup {
+public:
+    std::vector<swf::FontCharacter> list; // font id = index + 1
+    const swf::FontCharacter* font(uint16_t id) const override
+    {
+        return id >= 1 && id <= list.size() ? &list[id - 1] : nullptr;
+    }
+    const swf::FontCharacter* fontAt(std::size_t i) const override { return i < list.size() ? &list[i] : nullptr; }
+};
+
+// <b> and <font face> pick fonts by name and style, the field's own included;
+// an unknown face keeps the field's font.
+TEST(EditText, HtmlPicksFontsByNameAndStyle)
+{
+    Fonts fonts;
+    const Bytes bodies[] = {font2({'a'}, "Other"), font2({'a'}, "Sq"), font2({'a'}, "Sq", true, true)};
+    for (const Bytes& b : bodies) {
+        swf::FontCharacter c;
+        c.code = 48;
+        c.body = b;
+        fonts.list.push_back(c);
+    }
+    const std::string html = "a<b>a</b><font face='Other'>a</font><font face='None'>a</font>";
+    BitWriter w;
+    w.bits(13, 5), w.bits(0, 13), w.bits(4000, 13), w.bits(0, 13), w.bits(1000, 13);
+    w.u8(0x85), w.u8(0x03); // text, colour, font; HTML, outlines
+    w.u16(2), w.u16(200), w.u8(0), w.u8(0), w.u8(0), w.u8(255);
+    w.u8(0);
+    for (char c : html)
+        w.u8(static_cast<uint8_t>(c));
+    w.u8(0);
+    swf::TextCharacter text;
+    text.code = 37;
+    text.body = w.out;
+
+    std::vector<const swf::Shape*> drawn;
+    swf::drawText(text, fonts, swf::Matrix(), [&](const swf::Shape& glyph, const swf::Matrix&, swf::Rgba) {
+        drawn.push_back(&glyph);
+    });
+    const std::vector<const swf::Shape*> expected = {
+        &fonts.list[1].font().glyphs[0], &fonts.list[2].font().glyphs[0], &fonts.list[0].font().glyphs[0],
+        &fonts.list[1].font().glyphs[0]};
+    EXPECT_EQ(drawn, expected);
 }
 
 class OneFont : public swf::FontChooser {

@@ -198,7 +198,10 @@ void layOut(TextState& s, const FontLookup& fonts)
     base.rightMargin = s.field.rightMargin;
     base.indent = s.field.indent;
     base.leading = s.field.leading;
+    // The field's font is named like any other, so <b> and <i> find the
+    // bold and italic fonts of its family.
     if (fieldFont) {
+        base.face = fieldFont->name;
         base.bold = fieldFont->bold;
         base.italic = fieldFont->italic;
     }
