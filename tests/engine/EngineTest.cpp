@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -84,8 +85,10 @@ TEST(Actions, RunTheSubsetAndStepOverTheRest)
          "stop;play;next;prev;goto 4;label end;"},
         {"GotoFrame2 counts from 1 and may play", cat({pushInt(3), op(0x9f, {1}), pushString("5"), op(0x9f, {0})}),
          "goto 2 play;goto 4;"},
-        {"GotoFrame2 with a label and a scene bias", cat({pushString("_root:intro"), op(0x9f, {0}), pushInt(1), op(0x9f, {2, 10, 0})}),
-         "label intro;goto 10;"},
+        {"GotoFrame2 with a label, a clip's frame and a scene bias",
+         cat({pushString(":intro"), op(0x9f, {0}), pushString("mc:3"), op(0x9f, {1}), pushString("nobody:3"), op(0x9f, {0}),
+              pushInt(1), op(0x9f, {2, 10, 0})}),
+         "label intro;mc.goto 2 play;goto 10;"},
         {"GetURL and GetURL2 with pooled constants",
          cat({op(0x83, cat({str("FSCommand:quit"), str("")})), op(0x88, cat({{2, 0}, str("FSCommand:a"), str("b")})),
               op(0x96, {8, 0, 8, 1}), op(0x9a, {0})}),
@@ -153,9 +156,14 @@ void rect(Bits& b, int x0, int x1, int y0, int y1)
     b.align();
 }
 
-// A DefineShape: a w x h pixel square at the origin in one RGB colour.
-Bytes square(uint16_t id, int w, int h, uint8_t r, uint8_t g, uint8_t bl)
+// A DefineShape: a closed outline through points (pixels) in one RGB colour.
+Bytes polygon(uint16_t id, std::vector<std::pair<int, int>> points, uint8_t r, uint8_t g, uint8_t bl)
 {
+    int w = 0, h = 0;
+    for (const auto& pt : points) {
+        w = std::max(w, pt.first);
+        h = std::max(h, pt.second);
+    }
     Bits b;
     b.u16(id);
     rect(b, 0, w * 20, 0, h * 20);
@@ -168,21 +176,28 @@ Bytes square(uint16_t id, int w, int h, uint8_t r, uint8_t g, uint8_t bl)
     b.put(4, 1);
     b.put(4, 0);
     b.put(6, 0x03); // style change: fill0 + moveTo
-    b.put(5, 2);
-    b.s(2, 0);
-    b.s(2, 0);
+    b.put(5, 16);
+    b.s(16, points[0].first * 20);
+    b.s(16, points[0].second * 20);
     b.put(1, 1);
-    const int dx[] = {w * 20, 0, -w * 20, 0}, dy[] = {0, h * 20, 0, -h * 20};
-    for (int i = 0; i < 4; ++i) {
-        b.put(2, 3);     // straight edge
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const auto& from = points[i];
+        const auto& to = points[(i + 1) % points.size()];
+        b.put(2, 3);      // straight edge
         b.put(4, 16 - 2); // 16-bit deltas
         b.put(1, 1);
-        b.s(16, dx[i]);
-        b.s(16, dy[i]);
+        b.s(16, (to.first - from.first) * 20);
+        b.s(16, (to.second - from.second) * 20);
     }
     b.put(6, 0);
     b.align();
     return swftest::tag(2, b.out);
+}
+
+// A w x h pixel square at the origin.
+Bytes square(uint16_t id, int w, int h, uint8_t r, uint8_t g, uint8_t bl)
+{
+    return polygon(id, {{0, 0}, {w, 0}, {w, h}, {0, h}}, r, g, bl);
 }
 
 // PlaceObject2: flags 0x01 move, 0x02 character, 0x04 matrix (translation in pixels), 0x20 name.
@@ -307,6 +322,34 @@ TEST(Timeline, FrameActionsSpritesAndFsCommands)
     EXPECT_EQ(commands, "hello(x)");
 }
 
+// PlaceObject2 of a sprite with onClipEvent handlers, each an FSCommand.
+Bytes placeWithEvents(uint16_t depth, uint16_t character, std::initializer_list<std::pair<uint32_t, std::string>> events)
+{
+    Bytes b{0x82, static_cast<unsigned char>(depth), static_cast<unsigned char>(depth >> 8),
+            static_cast<unsigned char>(character), static_cast<unsigned char>(character >> 8), 0, 0, 0, 0, 0, 0};
+    for (const auto& e : events) {
+        Bytes code = cat({op(0x83, cat({str("FSCommand:" + e.second), str("")})), {0}});
+        Bytes head{static_cast<unsigned char>(e.first), 0, 0, 0, static_cast<unsigned char>(code.size()), 0, 0, 0};
+        b = cat({b, head, code});
+    }
+    return swftest::tag(26, cat({b, {0, 0, 0, 0}}));
+}
+
+TEST(Timeline, ClipEventsLoadAndEnterFrame)
+{
+    Bytes m = movie(cat({square(1, 10, 10, 0, 0, 255), sprite(2, 1, cat({place(1, 1), showFrame()})),
+                         placeWithEvents(1, 2, {{0x01, "load"}, {0x02, "tick"}}), showFrame()}));
+    swf::MoviePlayer p;
+    std::string reason, commands;
+    p.setFsCommandHandler([&](const std::string& c, const std::string&) { commands += c + ";"; });
+    ASSERT_TRUE(p.load(m.data(), m.size(), reason)) << reason;
+    EXPECT_EQ(commands, "load;");
+    p.advance();
+    p.advance();
+    EXPECT_EQ(commands, "load;tick;tick;");
+    EXPECT_EQ(at(p, 5, 5), 'B');
+}
+
 TEST(Timeline, ClipDepthMasksWhatItCovers)
 {
     // A 10 px mask at depth 1 clips depths 2..2; depth 3 is not clipped.
@@ -402,12 +445,12 @@ TEST(ShapeRecords, StyleArraysLineStyle2AndWinding)
     EXPECT_EQ(l.color.a, 4);
 }
 
-// DefineButton2: up red, over green, down blue, hit area the red square; on
-// release inside it sends an FSCommand.
+// DefineButton2: up red, over green, down blue, hit area a triangle on the
+// square's upper left half; on release inside it sends an FSCommand.
 Bytes button(uint16_t id)
 {
     Bytes records;
-    const uint8_t states[] = {0x01, 0x02, 0x04, 0x08}, chars[] = {1, 2, 3, 1};
+    const uint8_t states[] = {0x01, 0x02, 0x04, 0x08}, chars[] = {1, 2, 3, 5};
     for (int i = 0; i < 4; ++i)
         records.insert(records.end(), {states[i], chars[i], 0, static_cast<unsigned char>(i + 1), 0, 0, 0});
     records.push_back(0);
@@ -421,7 +464,7 @@ Bytes button(uint16_t id)
 TEST(Timeline, ButtonsFollowTheMouse)
 {
     Bytes m = movie(cat({square(1, 10, 10, 255, 0, 0), square(2, 10, 10, 0, 255, 0), square(3, 10, 10, 0, 0, 255),
-                         button(4), place(1, 4, 0, 0), showFrame()}));
+                         polygon(5, {{0, 0}, {10, 0}, {0, 10}}, 0, 0, 0), button(4), place(1, 4, 0, 0), showFrame()}));
     swf::MoviePlayer p;
     std::string reason, commands;
     ASSERT_TRUE(p.load(m.data(), m.size(), reason)) << reason;
@@ -433,10 +476,11 @@ TEST(Timeline, ButtonsFollowTheMouse)
         char pixel;
         const char* commands;
     } steps[] = {
-        {"up until the mouse comes", 0, 0, 0, 'R', ""},  {"over", 'm', 5, 5, 'G', ""},
+        {"up until the mouse comes", 0, 0, 0, 'R', ""},  {"outside the hit area's outline", 'm', 8, 8, 'R', ""},
+        {"over", 'm', 3, 3, 'G', ""},
         {"down", 'd', 0, 0, 'B', ""},                     {"released inside", 'u', 0, 0, 'G', "clicked;"},
         {"away", 'm', 30, 30, 'R', "clicked;"},           {"pressed outside", 'd', 0, 0, 'R', "clicked;"},
-        {"dragged in", 'm', 5, 5, 'G', "clicked;"},       {"released", 'u', 0, 0, 'G', "clicked;"},
+        {"dragged in", 'm', 3, 3, 'G', "clicked;"},       {"released", 'u', 0, 0, 'G', "clicked;"},
         {"pressed inside", 'd', 0, 0, 'B', "clicked;"},   {"dragged out", 'm', 30, 30, 'R', "clicked;"},
         {"released outside", 'u', 0, 0, 'R', "clicked;"},
     };

@@ -75,7 +75,7 @@ TEST(Renderer, BlendModesCompositeTheLayerOntoItsParent)
     struct Case {
         BlendMode mode;
         Rgba layer;
-        uint32_t expected; // the frame pixel over an opaque (200, 100, 50)
+        uint32_t expected; // over an opaque (200, 100, 50) in a layer of its own, over black
     };
     const Case cases[] = {
         {BlendMode::Normal, {0, 0, 255, 128}, argb(255, 100, 50, 153)},
@@ -90,24 +90,33 @@ TEST(Renderer, BlendModesCompositeTheLayerOntoItsParent)
         {BlendMode::Invert, {9, 9, 9, 255}, argb(255, 55, 155, 205)},
         {BlendMode::Overlay, {255, 255, 255, 255}, argb(255, 255, 200, 100)},
         {BlendMode::HardLight, {0, 0, 0, 255}, argb(255, 0, 0, 0)},
-        // These two change the parent's alpha (premultiplied result).
-        {BlendMode::Alpha, {0, 0, 0, 128}, argb(128, 100, 50, 25)},
-        {BlendMode::Erase, {0, 0, 0, 128}, argb(127, 100, 50, 25)},
+        // These two change the parent layer's alpha, and black shows through.
+        {BlendMode::Alpha, {0, 0, 0, 128}, argb(255, 100, 50, 25)},
+        {BlendMode::Erase, {0, 0, 0, 128}, argb(255, 100, 50, 25)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(int(c.mode));
         Renderer r;
         ASSERT_TRUE(r.resize(4, 4));
         r.setQuality(Quality::Low);
-        r.clear(Rgba{200, 100, 50, 255});
+        r.clear(Rgba{0, 0, 0, 255});
+        r.beginLayer(BlendMode::Layer);
+        r.drawShape(rectShape(0, 0, 80, 80, solid(200, 100, 50)), kTwips, ColorTransform(), nullptr);
         r.beginLayer(c.mode);
         r.drawShape(rectShape(0, 0, 40, 80, solid(c.layer.r, c.layer.g, c.layer.b, c.layer.a)), kTwips,
                     ColorTransform(), nullptr);
         r.endLayer(ColorTransform());
+        r.endLayer(ColorTransform());
         EXPECT_TRUE(near(r.pixels()[4 + 1], c.expected));
-        // Outside the layer's drawing the parent stays, except under alpha.
-        if (c.mode != BlendMode::Alpha)
-            EXPECT_TRUE(near(r.pixels()[4 + 3], argb(255, 200, 100, 50)));
+        // Outside the layer's drawing the parent stays.
+        EXPECT_TRUE(near(r.pixels()[4 + 3], argb(255, 200, 100, 50)));
+        // Straight on the stage, alpha and erase change nothing.
+        if (c.mode == BlendMode::Alpha || c.mode == BlendMode::Erase) {
+            r.beginLayer(c.mode);
+            r.drawShape(rectShape(0, 0, 80, 80, solid(0, 0, 0, 128)), kTwips, ColorTransform(), nullptr);
+            r.endLayer(ColorTransform());
+            EXPECT_TRUE(near(r.pixels()[4 + 1], c.expected));
+        }
     }
 }
 

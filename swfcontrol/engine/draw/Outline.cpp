@@ -66,19 +66,54 @@ void ContourLinker::link(const std::vector<DirectedEdge>& edges, std::vector<uin
     }
 }
 
+namespace {
+
+// The parabola y = x^2 has an arc "flatness" measure whose integral these
+// two functions approximate and invert; spacing points evenly in it spreads
+// the error evenly along the curve.
+double approxIntegral(double x)
+{
+    const double d = 0.67;
+    return x / (1 - d + std::sqrt(std::sqrt(d * d * d * d + 0.25 * x * x)));
+}
+
+double approxInverseIntegral(double x)
+{
+    const double b = 0.39;
+    return x * (1 - b + std::sqrt(b * b + 0.25 * x * x));
+}
+
+} // namespace
+
 void flattenQuad(Point p0, Point c, Point p1, std::vector<Point>& out)
 {
-    // A quadratic strays from its chord by at most |p0 - 2c + p1| / 4, and n
-    // even steps cut that by n squared.
-    const double dx = p0.x - 2 * c.x + p1.x, dy = p0.y - 2 * c.y + p1.y;
-    const double deviation = 0.25 * std::sqrt(dx * dx + dy * dy);
-    int n = 1;
-    if (deviation > kFlatness) {
-        const double steps = std::ceil(std::sqrt(deviation / kFlatness));
-        n = steps < kMaxCurveSegments ? static_cast<int>(steps) : kMaxCurveSegments;
+    // Points spaced evenly in that measure over the curve's stretch of the
+    // parabola it is part of; their count keeps every chord within kFlatness.
+    const double tol = kFlatness;
+    const double ddx = 2 * c.x - p0.x - p1.x, ddy = 2 * c.y - p0.y - p1.y;
+    const double u0 = (c.x - p0.x) * ddx + (c.y - p0.y) * ddy;
+    const double u2 = (p1.x - c.x) * ddx + (p1.y - c.y) * ddy;
+    const double cross = (p1.x - p0.x) * ddy - (p1.y - p0.y) * ddx;
+    const double dd = std::sqrt(ddx * ddx + ddy * ddy);
+    if (!(std::fabs(cross) > 1e-9) || !(dd > 1e-12)) {
+        out.push_back(p1);
+        return;
     }
+    const double x0 = u0 / cross, x2 = u2 / cross;
+    if (!(std::fabs(x2 - x0) > 1e-12)) {
+        out.push_back(p1);
+        return;
+    }
+    const double scale = std::fabs(cross) / (dd * std::fabs(x2 - x0));
+    const double a0 = approxIntegral(x0), a2 = approxIntegral(x2);
+    const double count = 0.5 * std::fabs(a2 - a0) * std::sqrt(scale / tol);
+    int n = 1;
+    if (count > 1)
+        n = count < kMaxCurveSegments ? static_cast<int>(std::ceil(count)) : kMaxCurveSegments;
+    const double v0 = approxInverseIntegral(a0), v2 = approxInverseIntegral(a2);
     for (int i = 1; i < n; ++i) {
-        const double t = static_cast<double>(i) / n, u = 1 - t;
+        const double v = approxInverseIntegral(a0 + (a2 - a0) * i / n);
+        const double t = (v - v0) / (v2 - v0), u = 1 - t;
         out.push_back({u * u * p0.x + 2 * u * t * c.x + t * t * p1.x, u * u * p0.y + 2 * u * t * c.y + t * t * p1.y});
     }
     out.push_back(p1);
@@ -92,14 +127,20 @@ void FillOutline::add(const std::vector<DirectedEdge>& edges, const Matrix& m, R
         points_.clear();
         const DirectedEdge& first = edges[order_[begin]];
         points_.push_back(m.apply({static_cast<double>(first.x0), static_cast<double>(first.y0)}));
-        for (std::size_t k = begin; k < end; ++k) {
+        for (std::size_t k = begin; k < end && points_.size() < Rasterizer::kMaxLines; ++k) {
             const DirectedEdge& e = edges[order_[k]];
             const Point p1 = m.apply({static_cast<double>(e.x1), static_cast<double>(e.y1)});
-            if (e.curved)
-                flattenQuad(points_.back(), m.apply({static_cast<double>(e.cx), static_cast<double>(e.cy)}), p1,
-                            points_);
-            else
+            if (!e.curved) {
                 points_.push_back(p1);
+                continue;
+            }
+            const Point p0 = points_.back();
+            const Point c = m.apply({static_cast<double>(e.cx), static_cast<double>(e.cy)});
+            if (out.outsideClip(std::min({p0.x, c.x, p1.x}), std::min({p0.y, c.y, p1.y}), std::max({p0.x, c.x, p1.x}),
+                                std::max({p0.y, c.y, p1.y})))
+                points_.push_back(p1);
+            else
+                flattenQuad(p0, c, p1, points_);
         }
         // An open contour is closed by a straight line back to its start.
         for (std::size_t k = 0; k < points_.size(); ++k) {
@@ -121,6 +162,9 @@ void StrokePaths::endPath()
 
 void StrokePaths::addEdge(const ShapeEdge& e, const Matrix& m)
 {
+    // A stroke beyond this many points is cut short (see Rasterizer::kMaxLines).
+    if (points.size() >= Rasterizer::kMaxLines)
+        return;
     if (!open_ || e.x0 != lastX_ || e.y0 != lastY_) {
         endPath();
         StrokePath path;

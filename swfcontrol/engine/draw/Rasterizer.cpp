@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace swf {
 
@@ -21,7 +22,7 @@ void Rasterizer::store(double x0, double y0, double x1, double y1)
     if (y0 == y1)
         return;
     Line line{static_cast<float>(x0), static_cast<float>(y0), static_cast<float>(x1), static_cast<float>(y1)};
-    if (line.y0 == line.y1)
+    if (line.y0 == line.y1 || lines_.size() >= kMaxLines)
         return;
     lines_.push_back(line);
     minX_ = std::min(minX_, std::min(line.x0, line.x1));
@@ -121,6 +122,8 @@ void Rasterizer::accumulateArea(const Line& line, int bx0, int by0, int rowWidth
         const double xr = std::max(0.0, std::max(x, xNext));
         const int il = std::min(lastColumn - 1, static_cast<int>(xl));
         const int ir = std::min(lastColumn, static_cast<int>(std::ceil(xr)));
+        touch(r, il);
+        touch(r, std::max(il + 1, ir));
         if (ir <= il + 1) {
             const double mid = 0.5 * (xl + xr) - il;
             row[il] += static_cast<float>(d * (1 - mid));
@@ -170,7 +173,7 @@ void Rasterizer::accumulateSamples(const Line& line, int bx0, int by0, int rowWi
     double x0 = snap(line.x0) - bx0, y0 = snap(line.y0) - by0, x1 = snap(line.x1) - bx0, y1 = snap(line.y1) - by0;
     if (y0 == y1)
         return;
-    float dir = 1;
+    int32_t dir = 1;
     if (y0 > y1) {
         std::swap(x0, x1);
         std::swap(y0, y1);
@@ -186,7 +189,8 @@ void Rasterizer::accumulateSamples(const Line& line, int bx0, int by0, int rowWi
         for (int r = rowStart; r < rowEnd; ++r) {
             const double x = x0 + (r + sy - y0) * dxdy;
             const int column = std::min(lastColumn, std::max(0, static_cast<int>(std::ceil(x - sx))));
-            cells_[(static_cast<std::size_t>(r) * samples + k) * rowWidth + column] += dir;
+            windings_[(static_cast<std::size_t>(r) * samples + k) * rowWidth + column] += dir;
+            touch(r, column);
         }
     }
 }
@@ -207,10 +211,14 @@ Coverage Rasterizer::render(FillRule rule, Sampling sampling)
     const int subRows = sampling == Sampling::FourSamples ? 4 : 1;
     const std::size_t cellCount = static_cast<std::size_t>(rowWidth) * height * subRows;
     // Cells are left zero after every render, so growing is the only clearing.
-    if (cells_.size() < cellCount)
+    if (sampling == Sampling::Area && cells_.size() < cellCount)
         cells_.resize(cellCount, 0.0f);
+    if (sampling != Sampling::Area && windings_.size() < cellCount)
+        windings_.resize(cellCount, 0);
     const int stride = (width + 3) & ~3;
     mask_.resize(static_cast<std::size_t>(stride) * height);
+    spanMin_.assign(height, rowWidth);
+    spanMax_.assign(height, -1);
 
     if (sampling == Sampling::Area) {
         for (const Line& line : lines_)
@@ -220,53 +228,74 @@ Coverage Rasterizer::render(FillRule rule, Sampling sampling)
             accumulateSamples(line, bx0, by0, rowWidth, height, subRows);
     }
 
-    const auto inside = [rule](float winding) {
-        const long w = std::lround(winding);
-        return rule == FillRule::NonZero ? w != 0 : (w & 1) != 0;
-    };
-    for (int r = 0; r < height; ++r) {
-        float* row = &cells_[static_cast<std::size_t>(r) * rowWidth * subRows];
-        uint8_t* dst = &mask_[static_cast<std::size_t>(r) * stride];
-        if (sampling == Sampling::Area) {
-            float acc = 0;
-            for (int x = 0; x < width; ++x) {
-                acc += row[x];
-                row[x] = 0;
-                float v = std::fabs(acc);
-                if (rule == FillRule::NonZero) {
-                    v = std::min(v, 1.0f);
-                } else {
-                    v -= 2 * std::floor(v * 0.5f);
-                    if (v > 1)
-                        v = 2 - v;
-                }
-                dst[x] = static_cast<uint8_t>(v * 255 + 0.5f);
-            }
-        } else if (subRows == 1) {
-            float acc = 0;
-            for (int x = 0; x < width; ++x) {
-                acc += row[x];
-                row[x] = 0;
-                dst[x] = inside(acc) ? 255 : 0;
-            }
+    // Even-odd keeps the lowest bit of the winding, non-zero any bit.
+    const int32_t insideMask = rule == FillRule::NonZero ? ~0 : 1;
+    const auto areaLevel = [rule](float acc) {
+        float v = std::fabs(acc);
+        if (rule == FillRule::NonZero) {
+            v = std::min(v, 1.0f);
         } else {
-            static const uint8_t levels[5] = {0, 64, 128, 191, 255};
-            float acc[4] = {0, 0, 0, 0};
-            float* sub[4] = {row, row + rowWidth, row + 2 * rowWidth, row + 3 * rowWidth};
-            for (int x = 0; x < width; ++x) {
-                int count = 0;
-                for (int k = 0; k < 4; ++k) {
-                    acc[k] += sub[k][x];
-                    sub[k][x] = 0;
-                    count += inside(acc[k]);
-                }
-                dst[x] = levels[count];
-            }
-            for (int k = 1; k < 4; ++k)
-                sub[k][width] = sub[k][width + 1] = 0;
+            v -= 2 * std::floor(v * 0.5f);
+            if (v > 1)
+                v = 2 - v;
         }
-        row[width] = 0;
-        row[width + 1] = 0;
+        return static_cast<uint8_t>(v * 255 + 0.5f);
+    };
+    static const uint8_t levels[5] = {0, 64, 128, 191, 255};
+    for (int r = 0; r < height; ++r) {
+        uint8_t* dst = &mask_[static_cast<std::size_t>(r) * stride];
+        const int first = std::min(spanMin_[r], width), last = std::min(spanMax_[r] + 1, rowWidth);
+        std::memset(dst, 0, static_cast<std::size_t>(first));
+        uint8_t rest = 0; // the coverage right of the last touched cell
+        if (sampling == Sampling::Area) {
+            float* row = &cells_[static_cast<std::size_t>(r) * rowWidth];
+            float acc = 0;
+            for (int x = first; x < last; ++x) {
+                acc += row[x];
+                row[x] = 0;
+                if (x < width)
+                    dst[x] = areaLevel(acc);
+            }
+            rest = areaLevel(acc);
+        } else if (subRows == 1) {
+            int32_t* row = &windings_[static_cast<std::size_t>(r) * rowWidth];
+            int32_t acc = 0;
+            uint8_t level = 0;
+            for (int x = first; x < last; ++x) {
+                if (row[x] != 0) {
+                    acc += row[x];
+                    row[x] = 0;
+                    level = (acc & insideMask) ? 255 : 0;
+                }
+                if (x < width)
+                    dst[x] = level;
+            }
+            rest = level;
+        } else {
+            int32_t* sub[4];
+            for (int k = 0; k < 4; ++k)
+                sub[k] = &windings_[(static_cast<std::size_t>(r) * 4 + k) * rowWidth];
+            int32_t a0 = 0, a1 = 0, a2 = 0, a3 = 0;
+            uint8_t level = 0;
+            for (int x = first; x < last; ++x) {
+                const int32_t c0 = sub[0][x], c1 = sub[1][x], c2 = sub[2][x], c3 = sub[3][x];
+                // Most cells inside a shape change nothing.
+                if ((c0 | c1 | c2 | c3) != 0) {
+                    a0 += c0;
+                    a1 += c1;
+                    a2 += c2;
+                    a3 += c3;
+                    sub[0][x] = sub[1][x] = sub[2][x] = sub[3][x] = 0;
+                    level = levels[((a0 & insideMask) != 0) + ((a1 & insideMask) != 0) + ((a2 & insideMask) != 0) +
+                                   ((a3 & insideMask) != 0)];
+                }
+                if (x < width)
+                    dst[x] = level;
+            }
+            rest = level;
+        }
+        if (last < width)
+            std::memset(dst + last, rest, static_cast<std::size_t>(width - last));
     }
     out.x = bx0;
     out.y = by0;

@@ -35,6 +35,16 @@ public:
     void reset(int x0, int y0, int x1, int y1);
     void addLine(double x0, double y0, double x1, double y1);
     bool hasLines() const { return !lines_.empty(); }
+    // Whether nothing within the box can change a pixel's coverage: it lies
+    // wholly above, below, left or right of the clip. Curves there can be
+    // taken as their chords.
+    bool outsideClip(double x0, double y0, double x1, double y1) const
+    {
+        return y1 <= clipY0_ || y0 >= clipY1_ || x1 <= clipX0_ || x0 >= clipX1_;
+    }
+    // An outline beyond this many segments is cut short, so that no input
+    // takes unbounded memory.
+    static constexpr std::size_t kMaxLines = std::size_t(1) << 22;
     std::size_t lineCount() const { return lines_.size(); }
 
     Coverage render(FillRule rule, Sampling sampling);
@@ -49,8 +59,18 @@ private:
     void accumulateSamples(const Line& line, int bx0, int by0, int rowWidth, int rows, int samples);
 
     std::vector<Line> lines_;
-    std::vector<float> cells_;
+    std::vector<float> cells_;      // area changes (Sampling::Area)
+    std::vector<int32_t> windings_; // winding changes per sample row
     std::vector<uint8_t> mask_;
+    // Per row, the first and last cell any edge touched: outside them every
+    // pixel takes the coverage left of them, so only that stretch is summed.
+    std::vector<int> spanMin_, spanMax_;
+
+    void touch(int row, int column)
+    {
+        spanMin_[row] = column < spanMin_[row] ? column : spanMin_[row];
+        spanMax_[row] = column > spanMax_[row] ? column : spanMax_[row];
+    }
     int clipX0_ = 0, clipY0_ = 0, clipX1_ = 0, clipY1_ = 0;
     float minX_ = 0, minY_ = 0, maxX_ = 0, maxY_ = 0;
 };

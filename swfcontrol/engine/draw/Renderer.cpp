@@ -517,12 +517,11 @@ void Renderer::endLayer(const ColorTransform& cxform)
     const Box dirty = layer.dirty.intersect(Box{0, 0, s.width, s.height});
     const MaskLayer* top = s.topMask();
     const uint8_t* clip = top && !top->building ? top->coverage.data() : nullptr;
-    Box area = dirty;
-    // Alpha and erase reach every pixel of the parent that the layer leaves
-    // uncovered as well.
-    if (layer.mode == BlendMode::Alpha)
-        area = Box{0, 0, s.width, s.height};
-    if (area.empty())
+    // Alpha and erase too act only within the bounds of what the layer drew,
+    // and only on a layer: the stage itself stays opaque.
+    const Box area = dirty;
+    const bool onStage = &parent == &s.frame;
+    if (area.empty() || (onStage && (layer.mode == BlendMode::Alpha || layer.mode == BlendMode::Erase)))
         return;
     LayerImage src{layer.pixels.data(), s.width};
     LayerImage dst{parent.pixels.data(), s.width};

@@ -32,7 +32,44 @@ bool skipFilters(BitReader& r)
     return !r.failed();
 }
 
-bool readPlaceObject(const Tag& tag, PlaceObject& out)
+namespace {
+
+std::vector<uint8_t> actionBytes(BitReader& r, std::size_t limit);
+
+// CLIPACTIONS: what a damaged list loses is its handlers, not the placement.
+void readClipActions(BitReader& r, unsigned swfVersion, std::vector<ClipAction>& out)
+{
+    bool wide = swfVersion >= 6;
+    auto flags = [&r, wide]() -> uint32_t {
+        uint32_t v = r.u8();
+        v |= static_cast<uint32_t>(r.u8()) << 8;
+        if (wide) {
+            v |= static_cast<uint32_t>(r.u8()) << 16;
+            v |= static_cast<uint32_t>(r.u8()) << 24;
+        }
+        return v;
+    };
+    r.u16();
+    flags();
+    while (!r.failed() && out.size() < 256) {
+        ClipAction a;
+        a.events = flags();
+        if (a.events == 0 || r.failed())
+            return;
+        uint32_t size = r.u32();
+        if (r.failed() || size > r.remaining())
+            return;
+        BitReader body = r.sub(size);
+        if (a.events & 0x020000u) // key press: a key code comes first
+            body.u8();
+        a.actions = actionBytes(body, body.remaining());
+        out.push_back(std::move(a));
+    }
+}
+
+} // namespace
+
+bool readPlaceObject(const Tag& tag, PlaceObject& out, unsigned swfVersion)
 {
     out = PlaceObject();
     BitReader r = tag.reader();
@@ -77,7 +114,7 @@ bool readPlaceObject(const Tag& tag, PlaceObject& out)
     if (r.failed())
         return false;
     // What follows only PlaceObject3 has; a damaged filter list loses the
-    // blend mode and visibility but not the placement itself.
+    // blend mode, visibility and clip actions but not the placement itself.
     if ((flags3 & 0x01) && !skipFilters(r))
         return true;
     if (flags3 & 0x02) {
@@ -97,6 +134,8 @@ bool readPlaceObject(const Tag& tag, PlaceObject& out)
         out.background = r.rgba();
         out.hasBackground = !r.failed();
     }
+    if ((flags & 0x80) && !r.failed())
+        readClipActions(r, swfVersion, out.clipActions);
     return true;
 }
 

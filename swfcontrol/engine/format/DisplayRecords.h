@@ -11,6 +11,14 @@
 
 namespace swf {
 
+// onClipEvent handlers of a placed sprite (PlaceObject2/3 clip actions).
+enum ClipEvent : uint32_t { ClipEventLoad = 0x01, ClipEventEnterFrame = 0x02 };
+
+struct ClipAction {
+    uint32_t events = 0; // the event flags, first byte lowest (ClipEvent bits)
+    std::vector<uint8_t> actions;
+};
+
 struct PlaceObject {
     uint16_t depth = 0;
     bool move = false; // modify (or, with a character, replace) what is at the depth
@@ -34,10 +42,12 @@ struct PlaceObject {
     bool cacheAsBitmap = false;
     bool hasBackground = false; // an opaque background behind a cached bitmap
     Rgba background;
+    std::vector<ClipAction> clipActions;
 };
 
-// Tag codes 4, 26 and 70. Filters are skipped; clip actions are ignored.
-bool readPlaceObject(const Tag& tag, PlaceObject& out);
+// Tag codes 4, 26 and 70 of a movie of `swfVersion` (whose event flags are
+// 16 bits up to SWF 5, 32 after). Filters are skipped.
+bool readPlaceObject(const Tag& tag, PlaceObject& out, unsigned swfVersion = 6);
 
 struct RemoveObject {
     uint16_t depth = 0;

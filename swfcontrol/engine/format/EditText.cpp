@@ -15,7 +15,7 @@ const double kGutter = 40;
 struct Measured {
     const Font* font = nullptr;
     int glyph = -1;
-    double scale = 0;   // glyph units -> twips
+    double scale = 0;   // layout units -> twips
     double advance = 0; // twips, with letter spacing
     double kern = 0;    // twips, before this character
 };
@@ -26,7 +26,7 @@ double glyphAdvance(const Font& font, int glyph)
         return font.advances[glyph];
     // No layout table: the glyph's own width.
     const Rect& b = font.glyphs[glyph].bounds;
-    return b.xMax > 0 ? b.xMax : 0;
+    return b.xMax > 0 ? b.xMax * font.emSquare() / Font::glyphEm() : 0;
 }
 
 struct LineMetrics {
@@ -111,11 +111,14 @@ void layoutEditText(const EditText& field, const StyledText& text, const FontCho
     };
 
     // Measure every character once: its font, glyph and advance.
+    std::vector<const Font*> fontOf(text.formats.size());
+    for (std::size_t k = 0; k < fontOf.size(); ++k)
+        fontOf[k] = fonts.choose(text.formats[k]);
     std::vector<Measured> m(n);
     for (std::size_t i = 0; i < n; ++i) {
         char32_t c = field.password && text.text[i] != '\n' ? U'*' : text.text[i];
         const TextFormat& f = formatAt(i);
-        const Font* font = fonts.choose(f);
+        const Font* font = text.formatOf[i] < fontOf.size() ? fontOf[text.formatOf[i]] : nullptr;
         if (!font || c == '\n')
             continue;
         Measured& g = m[i];
@@ -185,25 +188,34 @@ void layoutEditText(const EditText& field, const StyledText& text, const FontCho
                 lm.leading = any ? std::max(lm.leading, cm.leading) : cm.leading;
                 any = true;
             }
-            if (!any)
-                lm = metricsOf(fonts.choose(formatAt(pos)), formatAt(pos));
+            if (!any) {
+                std::size_t k = pos < n ? text.formatOf[pos] : text.formatOf.empty() ? 0 : text.formatOf[n - 1];
+                lm = metricsOf(k < fontOf.size() ? fontOf[k] : nullptr, formatAt(pos));
+            }
             baseline += firstLine ? lm.ascent : previous.descent + previous.leading + lm.ascent;
+            // A field shows only what lies inside its bounds (unless it grows
+            // to fit): lines below them and glyphs beside them are left out.
+            // Glyphs across the edge are drawn whole.
+            const bool clip = !field.autoSize;
+            if (clip && baseline - lm.ascent >= field.bounds.yMax)
+                return;
 
             double offset = 0;
             if (pf.align == TextAlign::Right)
                 offset = avail - width;
             else if (pf.align == TextAlign::Center)
-                offset = (avail - width) / 2;
+                offset = std::floor((avail - width) / 2);
             double pen = lineLeft + offset;
             for (std::size_t i = pos; i < lineEnd; ++i) {
                 pen += m[i].kern;
-                if (m[i].glyph >= 0) {
+                bool outside = clip && (pen >= field.bounds.xMax || pen + m[i].advance <= field.bounds.xMin);
+                if (m[i].glyph >= 0 && !outside) {
                     PlacedGlyph g;
                     g.font = m[i].font;
                     g.glyph = static_cast<uint32_t>(m[i].glyph);
                     g.x = pen;
                     g.y = baseline;
-                    g.scale = m[i].scale;
+                    g.scale = formatAt(i).height / Font::glyphEm();
                     g.color = formatAt(i).color;
                     out.push_back(g);
                 }

@@ -4,6 +4,7 @@
 #include "swfcontrol/engine/format/ShapeReader.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace swf {
 
@@ -12,11 +13,76 @@ namespace {
 // More glyphs than any code table can address is a damaged tag.
 const uint32_t kMaxGlyphs = 65536;
 
+// Glyph outlines are flattened once, in glyph space, to this many units of
+// the 20480-unit EM: at any text size that is far below a pixel, so small
+// glyphs keep the exact curves that their pixel-centre samples depend on.
+const double kGlyphFlatness = 1.0;
+// Cost bound for absurd curves in a damaged font.
+const int kMaxCurveSteps = 64;
+// Flattened edges one font may hold (about 16 MB); the glyphs of a bigger
+// font (thousands of ideographs) keep their curves for the drawing layer.
+const std::size_t kMaxFlatEdges = 400 * 1000;
+
+int32_t clampCoord(double v)
+{
+    return static_cast<int32_t>(v < -1e9 ? -1e9 : v > 1e9 ? 1e9 : std::floor(v + 0.5));
+}
+
+// Scales a glyph to the 20480-unit EM and, while `budget` (edges) lasts,
+// turns its curves into lines.
+void finishGlyph(Shape& glyph, int32_t unitScale, std::size_t& budget)
+{
+    std::vector<ShapeEdge> out;
+    out.reserve(glyph.edges.size());
+    for (StyleGroup& g : glyph.groups) {
+        std::size_t first = out.size();
+        std::size_t end = std::min(glyph.edges.size(), g.firstEdge + g.edgeCount);
+        for (std::size_t i = g.firstEdge; i < end; ++i) {
+            ShapeEdge e = glyph.edges[i];
+            const double x0 = double(e.x0) * unitScale, y0 = double(e.y0) * unitScale;
+            const double cx = double(e.cx) * unitScale, cy = double(e.cy) * unitScale;
+            const double x1 = double(e.x1) * unitScale, y1 = double(e.y1) * unitScale;
+            if (!e.curved || out.size() >= budget) {
+                e.x0 = clampCoord(x0), e.y0 = clampCoord(y0);
+                e.cx = clampCoord(cx), e.cy = clampCoord(cy);
+                e.x1 = clampCoord(x1), e.y1 = clampCoord(y1);
+                out.push_back(e);
+                continue;
+            }
+            // A quadratic strays from its chord by at most a quarter of |p0 - 2c + p1|.
+            const double dx = x0 - 2 * cx + x1, dy = y0 - 2 * cy + y1;
+            const double deviation = std::sqrt(dx * dx + dy * dy) / 4;
+            int steps = static_cast<int>(std::ceil(std::sqrt(deviation / kGlyphFlatness)));
+            steps = std::max(1, std::min(kMaxCurveSteps, steps));
+            e.curved = false;
+            e.cx = e.cy = 0;
+            int32_t px = clampCoord(x0), py = clampCoord(y0);
+            for (int k = 1; k <= steps; ++k) {
+                const double t = double(k) / steps, u = 1 - t;
+                e.x0 = px;
+                e.y0 = py;
+                e.x1 = px = clampCoord(u * u * x0 + 2 * u * t * cx + t * t * x1);
+                e.y1 = py = clampCoord(u * u * y0 + 2 * u * t * cy + t * t * y1);
+                out.push_back(e);
+            }
+        }
+        g.firstEdge = first;
+        g.edgeCount = out.size() - first;
+    }
+    glyph.edges.swap(out);
+    budget -= std::min(budget, glyph.edges.size());
+    Rect& b = glyph.bounds;
+    b = {clampCoord(double(b.xMin) * unitScale), clampCoord(double(b.xMax) * unitScale),
+         clampCoord(double(b.yMin) * unitScale), clampCoord(double(b.yMax) * unitScale)};
+    glyph.edgeBounds = b;
+}
+
 // Glyph i spans offsets[i] .. offsets[i+1] (the last one ends at `end`),
 // relative to `table`. Offsets outside the table leave that glyph empty.
 void readGlyphs(const uint8_t* table, std::size_t end, const std::vector<uint32_t>& offsets, Font& font)
 {
     font.glyphs.assign(offsets.size(), Shape());
+    std::size_t budget = kMaxFlatEdges;
     for (std::size_t i = 0; i < offsets.size(); ++i) {
         std::size_t from = offsets[i];
         std::size_t to = i + 1 < offsets.size() ? offsets[i + 1] : end;
@@ -25,6 +91,7 @@ void readGlyphs(const uint8_t* table, std::size_t end, const std::vector<uint32_
         BitReader records(table + from, to - from);
         if (!readGlyphShape(records, font.glyphs[i]))
             font.glyphs[i] = Shape();
+        finishGlyph(font.glyphs[i], font.version == 3 ? 1 : 20, budget);
     }
 }
 

@@ -1,7 +1,7 @@
 // Embedded fonts: DefineFont (with DefineFontInfo/2 for its code table),
-// DefineFont2 and DefineFont3. Glyphs are shapes in EM units (1024 to the EM,
-// 20 times that for DefineFont3) with one solid fill, painted in the text's
-// colour. No Windows API.
+// DefineFont2 and DefineFont3. Glyphs are shapes with one solid fill, painted
+// in the text's colour, of straight edges only, at 20480 units to the EM
+// whichever tag defined them. No Windows API.
 #pragma once
 
 #include "swfcontrol/engine/format/Geometry.h"
@@ -30,7 +30,7 @@ struct Font {
     // (DefineFont 1 gets it from DefineFontInfo).
     std::vector<uint16_t> codes;
 
-    // Layout (DefineFont2/3 with HasLayout), in EM units.
+    // Layout (DefineFont2/3 with HasLayout), in the tag's EM units (emSquare).
     bool hasLayout = false;
     int ascent = 0;
     int descent = 0;
@@ -38,7 +38,10 @@ struct Font {
     std::vector<int16_t> advances; // one per glyph when hasLayout
     std::vector<KerningPair> kerning;
 
+    // The EM of the layout values: 1024 units, 20 times that for DefineFont3.
     double emSquare() const { return version == 3 ? 1024.0 * 20 : 1024.0; }
+    // The EM of the glyph shapes.
+    static double glyphEm() { return 1024.0 * 20; }
     // The glyph index that draws `code`, or -1.
     int glyphForCode(uint32_t code) const;
     // The kerning adjustment between two character codes, EM units.

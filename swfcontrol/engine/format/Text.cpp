@@ -30,19 +30,24 @@ Matrix translateScale(double x, double y, double scale)
     return m;
 }
 
-// A rectangle as edges of fill 1.
-void addRect(Shape& s, int32_t x0, int32_t y0, int32_t x1, int32_t y1)
+// A closed polygon as edges of fill 1.
+void addPolygon(Shape& s, const int32_t (*pts)[2], int count)
 {
-    const int32_t pts[5][2] = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}, {x0, y0}};
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < count; ++i) {
         ShapeEdge e;
         e.x0 = pts[i][0];
         e.y0 = pts[i][1];
-        e.x1 = pts[i + 1][0];
-        e.y1 = pts[i + 1][1];
+        e.x1 = pts[(i + 1) % count][0];
+        e.y1 = pts[(i + 1) % count][1];
         e.fill1 = 1;
         s.edges.push_back(e);
     }
+}
+
+void addRect(Shape& s, int32_t x0, int32_t y0, int32_t x1, int32_t y1)
+{
+    const int32_t pts[4][2] = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
+    addPolygon(s, pts, 4);
 }
 
 Shape fillShape(const Rect& bounds)
@@ -65,7 +70,8 @@ Shape boxBackground(const Rect& r)
 }
 
 // Flash's border is a one-pixel hairline whose pixels start at each edge of
-// the bounds: the right and bottom lines lie just outside them.
+// the bounds: the right and bottom lines lie just outside them, and meet
+// without the corner pixel between them.
 Shape boxBorder(const Rect& r)
 {
     const int32_t px = 20;
@@ -73,9 +79,14 @@ Shape boxBorder(const Rect& r)
     outer.xMax += px;
     outer.yMax += px;
     Shape s = fillShape(outer);
-    addRect(s, r.xMin, r.yMin, r.xMax + px, r.yMax + px);
-    if (r.xMax - r.xMin > px && r.yMax - r.yMin > px)
+    if (r.xMax - r.xMin > px && r.yMax - r.yMin > px) {
+        const int32_t outline[6][2] = {{r.xMin, r.yMin}, {r.xMax + px, r.yMin}, {r.xMax + px, r.yMax},
+                                       {r.xMax, r.yMax}, {r.xMax, r.yMax + px}, {r.xMin, r.yMax + px}};
+        addPolygon(s, outline, 6);
         addRect(s, r.xMin + px, r.yMin + px, r.xMax, r.yMax);
+    } else {
+        addRect(s, r.xMin, r.yMin, r.xMax + px, r.yMax + px);
+    }
     s.groups[0].edgeCount = s.edges.size();
     return s;
 }
@@ -92,7 +103,12 @@ bool sameName(const std::string& a, const std::string& b)
 
 class MovieFonts : public FontChooser {
 public:
-    MovieFonts(const FontLookup& lookup, const Font* fieldFont) : lookup_(lookup), fieldFont_(fieldFont) {}
+    MovieFonts(const FontLookup& lookup, const FontCharacter* field)
+        : lookup_(lookup), fieldFont_(field ? &field->font() : nullptr)
+    {
+        if (field)
+            used.push_back(field->decoded);
+    }
 
     // A face names a font of the movie, first defined first, preferring the
     // one with the asked style; no match keeps the field's font.
@@ -108,13 +124,20 @@ public:
             const Font& font = c->font();
             if (font.glyphs.empty() || !sameName(font.name, f.face))
                 continue;
-            if (font.bold == f.bold && font.italic == f.italic)
+            if (font.bold == f.bold && font.italic == f.italic) {
+                used.push_back(c->decoded);
                 return &font;
-            if (!anyStyle)
+            }
+            if (!anyStyle) {
                 anyStyle = &font;
+                used.push_back(c->decoded);
+            }
         }
         return anyStyle ? anyStyle : fieldFont_;
     }
+
+    // The fonts a layout may point into, kept alive with it.
+    mutable std::vector<std::shared_ptr<const Font>> used;
 
 private:
     static const std::size_t kMaxFonts = 65536;
@@ -130,6 +153,7 @@ struct TextState {
     EditText field;
     bool laidOut = false;
     std::vector<PlacedGlyph> glyphs;
+    std::vector<std::shared_ptr<const Font>> fonts; // what `glyphs` point into
     bool hasBox = false;
     Shape background, frame;
 };
@@ -174,14 +198,18 @@ void layOut(TextState& s, const FontLookup& fonts)
     base.rightMargin = s.field.rightMargin;
     base.indent = s.field.indent;
     base.leading = s.field.leading;
+    // The field's font is named like any other, so <b> and <i> find the
+    // bold and italic fonts of its family.
     if (fieldFont) {
+        base.face = fieldFont->name;
         base.bold = fieldFont->bold;
         base.italic = fieldFont->italic;
     }
     std::u32string decoded = decodeText(s.field.initialText);
     StyledText styled = s.field.html ? parseHtml(decoded, base) : plainText(decoded, base);
-    MovieFonts chooser(fonts, fieldFont);
+    MovieFonts chooser(fonts, fc);
     layoutEditText(s.field, styled, chooser, s.glyphs);
+    s.fonts.swap(chooser.used);
 }
 
 } // namespace
@@ -291,7 +319,7 @@ void drawText(const TextCharacter& text, const FontLookup& fonts, const Matrix& 
             if (!fc)
                 continue;
             const Font& font = fc->font();
-            double scale = rec.height / font.emSquare();
+            double scale = rec.height / Font::glyphEm();
             double x = rec.x;
             for (const TextGlyph& g : rec.glyphs) {
                 if (g.index < font.glyphs.size())

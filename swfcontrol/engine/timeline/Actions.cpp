@@ -173,15 +173,23 @@ private:
             return;
         std::string target = v.text;
         std::size_t colon = target.rfind(':');
-        if (colon != std::string::npos)
-            target = target.substr(colon + 1); // "path:frame" on this timeline
+        std::shared_ptr<ActionHost> other;
+        ActionHost* on = &host;
+        if (colon != std::string::npos) {
+            // "path:frame" names the frame of another clip.
+            if (colon > 0 && !(other = host.find(target.substr(0, colon))))
+                return;
+            if (other)
+                on = other.get();
+            target = target.substr(colon + 1);
+        }
         char* end = nullptr;
         long frame = std::strtol(target.c_str(), &end, 10);
         if (!target.empty() && end && *end == 0) {
             if (frame >= 1)
-                host.gotoFrame(static_cast<uint32_t>(frame - 1) + bias, play);
+                on->gotoFrame(static_cast<uint32_t>(frame - 1) + bias, play);
         } else {
-            host.gotoLabel(target, play);
+            on->gotoLabel(target, play);
         }
     }
 

@@ -117,7 +117,7 @@ void MovieDefinition::readTags(const uint8_t* data, std::size_t size, Timeline& 
         case TagPlaceObject2:
         case TagPlaceObject3: {
             DisplayOp op;
-            if (readPlaceObject(tag, op.place))
+            if (readPlaceObject(tag, op.place, file_.version))
                 frame.ops.push_back(std::move(op));
             break;
         }

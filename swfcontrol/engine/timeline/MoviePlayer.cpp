@@ -33,6 +33,7 @@ struct Instance {
     uint8_t blendMode = 0;
     bool visible = true;
     bool cacheAsBitmap = false;
+    const std::vector<ClipAction>* clipActions = nullptr; // a sprite's onClipEvent handlers
     bool hasBackground = false;
     Rgba background;
     uint64_t bornTick = 0;
@@ -101,6 +102,54 @@ struct Box {
     }
     bool contains(double x, double y) const { return !empty && x >= x0 && x <= x1 && y >= y0 && y <= y1; }
 };
+
+// Whether a point (shape twips) lies in a shape's fills or strokes, for the
+// hit areas of buttons: each fill by the even-odd rule over its edges, each
+// stroke within half its width of its edges.
+bool shapeContains(const Shape& shape, Point p)
+{
+    std::vector<uint32_t> crossings(shape.fills.size() + 1, 0);
+    auto segment = [&](const ShapeEdge& e, Point a, Point b) {
+        if ((a.y > p.y) != (b.y > p.y)) {
+            double x = a.x + (p.y - a.y) * (b.x - a.x) / (b.y - a.y);
+            if (x > p.x) {
+                if (e.fill0 < crossings.size())
+                    ++crossings[e.fill0];
+                if (e.fill1 != e.fill0 && e.fill1 < crossings.size())
+                    ++crossings[e.fill1];
+            }
+        }
+        if (e.line >= 1 && e.line <= shape.lines.size()) {
+            double half = std::max(20.0, static_cast<double>(shape.lines[e.line - 1].width)) / 2;
+            double dx = b.x - a.x, dy = b.y - a.y, len = dx * dx + dy * dy;
+            double t = len > 0 ? std::max(0.0, std::min(1.0, ((p.x - a.x) * dx + (p.y - a.y) * dy) / len)) : 0;
+            double ex = a.x + t * dx - p.x, ey = a.y + t * dy - p.y;
+            return ex * ex + ey * ey <= half * half;
+        }
+        return false;
+    };
+    for (const ShapeEdge& e : shape.edges) {
+        Point a{static_cast<double>(e.x0), static_cast<double>(e.y0)};
+        Point b{static_cast<double>(e.x1), static_cast<double>(e.y1)};
+        if (!e.curved) {
+            if (segment(e, a, b))
+                return true;
+            continue;
+        }
+        Point prev = a;
+        for (int i = 1; i <= 8; ++i) {
+            double t = i / 8.0, u = 1 - t;
+            Point q{u * u * a.x + 2 * u * t * e.cx + t * t * b.x, u * u * a.y + 2 * u * t * e.cy + t * t * b.y};
+            if (segment(e, prev, q))
+                return true;
+            prev = q;
+        }
+    }
+    for (std::size_t f = 1; f < crossings.size(); ++f)
+        if (crossings[f] & 1)
+            return true;
+    return false;
+}
 
 } // namespace
 
@@ -211,9 +260,9 @@ struct MoviePlayer::Impl {
     {
         DisplayList& list = clip->list;
         auto existing = list.find(po.depth);
-        if (po.move) {
-            if (existing == list.end())
-                return;
+        // A move changes what is at the depth; a replacement at an empty depth
+        // places its character as a new placement does, below.
+        if (po.move && existing != list.end()) {
             Instance& inst = *existing->second;
             if (po.hasCharacter && po.characterId != inst.characterId) {
                 const Character* ch = movie.character(po.characterId);
@@ -262,14 +311,21 @@ struct MoviePlayer::Impl {
                 i.visible = true;
                 i.hasBackground = false;
                 i.cacheAsBitmap = false;
+                i.clipActions = nullptr;
             }
         }
+        bool fresh = !inst;
         if (!inst)
             inst = instantiate(po.characterId, ch, clip->nesting, clip);
         if (!inst)
             return;
         inst->depth = po.depth;
         applyProperties(*inst, po);
+        if (inst->clip && !po.clipActions.empty()) {
+            inst->clipActions = &po.clipActions;
+            if (fresh)
+                queueClipEvent(*inst, ClipEventLoad);
+        }
         if (existing != list.end()) {
             forget(*existing->second);
             existing->second = std::move(inst);
@@ -311,6 +367,15 @@ struct MoviePlayer::Impl {
     {
         for (const std::vector<uint8_t>& code : frame.actions)
             queue.push_back({clip, &code});
+    }
+
+    void queueClipEvent(const Instance& inst, uint32_t event)
+    {
+        if (!inst.clipActions || !inst.clip)
+            return;
+        for (const ClipAction& action : *inst.clipActions)
+            if (action.events & event)
+                queue.push_back({inst.clip, &action.actions});
     }
 
     // Moves one frame on from the current one.
@@ -371,8 +436,10 @@ struct MoviePlayer::Impl {
     {
         if (inst.bornTick == tick)
             return; // placed this tick: it shows its first frame first
-        if (inst.clip)
+        if (inst.clip) {
             out.push_back(inst.clip);
+            queueClipEvent(inst, ClipEventEnterFrame);
+        }
         for (const auto& part : inst.parts)
             collectClips(*part.second, out);
     }
@@ -496,11 +563,11 @@ struct MoviePlayer::Impl {
         return m;
     }
 
-    void drawList(Renderer& r, const DisplayList& list, const Matrix& m, const ColorTransform& cx, bool mask)
+    void drawList(Renderer& r, DisplayList& list, const Matrix& m, const ColorTransform& cx, bool mask)
     {
         std::vector<uint16_t> clips; // clip depths of the masks in force
         for (const auto& entry : list) {
-            const Instance& inst = *entry.second;
+            Instance& inst = *entry.second;
             while (!clips.empty() && inst.depth > clips.back()) {
                 r.popMask();
                 clips.pop_back();
@@ -524,7 +591,7 @@ struct MoviePlayer::Impl {
         }
     }
 
-    void drawInstance(Renderer& r, const Instance& inst, const Matrix& parentM, const ColorTransform& parentCx,
+    void drawInstance(Renderer& r, Instance& inst, const Matrix& parentM, const ColorTransform& parentCx,
                       bool mask)
     {
         if (draws > limits.maxDrawsPerFrame || edges > limits.maxEdgesPerFrame)
@@ -550,20 +617,24 @@ struct MoviePlayer::Impl {
             paint(r, ch.shape, m, cx);
             break;
         case CharacterKind::Bitmap: {
-            Instance& writable = const_cast<Instance&>(inst);
-            if (!writable.morphValid) {
-                writable.morphShape = bitmapShape(inst.characterId);
-                writable.morphValid = true;
+            if (!inst.morphValid) {
+                inst.morphShape = bitmapShape(inst.characterId);
+                inst.morphValid = true;
             }
-            paint(r, inst.morphShape, m, cx);
+            // At its own size a bitmap lands on whole pixels, unresampled.
+            Matrix at = m;
+            if (at.b == 0 && at.c == 0 && std::fabs(std::fabs(at.a) - 0.05) < 1e-9 && std::fabs(std::fabs(at.d) - 0.05) < 1e-9) {
+                at.tx = std::round(at.tx);
+                at.ty = std::round(at.ty);
+            }
+            paint(r, inst.morphShape, at, cx);
             break;
         }
         case CharacterKind::MorphShape: {
-            Instance& writable = const_cast<Instance&>(inst);
-            if (!writable.morphValid || writable.morphRatio != inst.ratio) {
-                writable.morphShape = ch.morph.at(inst.ratio);
-                writable.morphRatio = inst.ratio;
-                writable.morphValid = true;
+            if (!inst.morphValid || inst.morphRatio != inst.ratio) {
+                inst.morphShape = ch.morph.at(inst.ratio);
+                inst.morphRatio = inst.ratio;
+                inst.morphValid = true;
             }
             paint(r, inst.morphShape, m, cx);
             break;
@@ -574,7 +645,7 @@ struct MoviePlayer::Impl {
             break;
         case CharacterKind::Button: {
             uint8_t state = inst.buttonState;
-            for (const auto& part : inst.parts)
+            for (auto& part : inst.parts)
                 if (part.first & state)
                     drawInstance(r, *part.second, m, cx, mask);
             break;
@@ -656,10 +727,15 @@ struct MoviePlayer::Impl {
             return;
         const Character& ch = *inst.character;
         const Rect* bounds = nullptr;
-        if (ch.kind == CharacterKind::Shape)
+        Rect text;
+        if (ch.kind == CharacterKind::Shape) {
             bounds = &ch.shape.bounds;
-        else if (ch.kind == CharacterKind::MorphShape && inst.morphValid)
+        } else if ((ch.kind == CharacterKind::MorphShape || ch.kind == CharacterKind::Bitmap) && inst.morphValid) {
             bounds = &inst.morphShape.bounds;
+        } else if (ch.kind == CharacterKind::Text || ch.kind == CharacterKind::EditText) {
+            text = textBounds(ch.text);
+            bounds = &text;
+        }
         if (bounds) {
             const double xs[] = {static_cast<double>(bounds->xMin), static_cast<double>(bounds->xMax)};
             const double ys[] = {static_cast<double>(bounds->yMin), static_cast<double>(bounds->yMax)};
@@ -675,6 +751,33 @@ struct MoviePlayer::Impl {
                 addBounds(*part.second, m * part.second->matrix, box, depth + 1);
     }
 
+    // Whether a hit-area character holds the point: shapes by their outline,
+    // sprites by their children, anything else by its bounds.
+    bool hits(const Instance& inst, const Matrix& m, double x, double y, unsigned depth)
+    {
+        if (depth > limits.maxNesting)
+            return false;
+        const Character& ch = *inst.character;
+        if (ch.kind == CharacterKind::Shape || (ch.kind == CharacterKind::MorphShape && inst.morphValid)) {
+            double det = m.determinant();
+            if (det == 0)
+                return false;
+            double dx = x - m.tx, dy = y - m.ty;
+            Point local{(m.d * dx - m.c * dy) / det, (m.a * dy - m.b * dx) / det};
+            const Shape& shape = ch.kind == CharacterKind::Shape ? ch.shape : inst.morphShape;
+            return shapeContains(shape, local);
+        }
+        if (inst.clip) {
+            for (const auto& child : inst.clip->list)
+                if (child.second->clipDepth == 0 && hits(*child.second, m * child.second->matrix, x, y, depth + 1))
+                    return true;
+            return false;
+        }
+        Box box;
+        addBounds(inst, m, box, depth);
+        return box.contains(x, y);
+    }
+
     // The topmost button whose hit area holds the point.
     Instance* hitButton(const DisplayList& list, const Matrix& m, double x, double y, unsigned depth)
     {
@@ -686,14 +789,9 @@ struct MoviePlayer::Impl {
                 continue;
             Matrix im = m * inst.matrix;
             if (inst.character->kind == CharacterKind::Button) {
-                for (const auto& part : inst.parts) {
-                    if (!(part.first & ButtonHitTest))
-                        continue;
-                    Box box;
-                    addBounds(*part.second, im * part.second->matrix, box, depth + 1);
-                    if (box.contains(x, y))
+                for (const auto& part : inst.parts)
+                    if ((part.first & ButtonHitTest) && hits(*part.second, im * part.second->matrix, x, y, depth + 1))
                         return &inst;
-                }
             } else if (inst.clip) {
                 if (Instance* hit = hitButton(inst.clip->list, im, x, y, depth + 1))
                     return hit;

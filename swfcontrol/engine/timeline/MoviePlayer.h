@@ -2,6 +2,14 @@
 // build, the actions they run and the buttons the mouse drives, and draws the
 // result through a Renderer. What swfrender and the stand-in control use;
 // both call it from one thread.
+//
+// The control's IShockwaveFlash members map one to one: Play/StopPlay/
+// IsPlaying/Playing -> play/stop/isPlaying; GotoFrame, FrameNum, TGotoFrame
+// and TCurrentFrame of "/" -> gotoFrame/currentFrame (0-based, as they are);
+// TotalFrames -> totalFrames; Rewind/Forward/Back; Loop -> setLoop/loop;
+// Quality/Quality2 -> setQuality (low, or high for anything better);
+// BackgroundColor -> background. Its clock calls advance() every
+// 1/frameRate() seconds and render() before each paint.
 #pragma once
 
 #include "swfcontrol/engine/draw/Renderer.h"
