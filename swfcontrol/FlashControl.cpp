@@ -217,6 +217,10 @@ LRESULT CALLBACK FlashControl::stageProc(HWND window, UINT message, WPARAM wPara
         if (control && control->stageWindow_ == window)
             control->stageMouse(message, lParam);
         return 0;
+    case WM_CAPTURECHANGED:
+        if (control && control->stageWindow_ == window && reinterpret_cast<HWND>(lParam) != window)
+            control->stageCaptureLost();
+        return 0;
     case WM_NCDESTROY:
         // Destroyed with its parent, before the host deactivated us: forget it.
         if (control && control->stageWindow_ == window)

@@ -203,6 +203,7 @@ private:
     HRESULT gotoFrame(long frame);
     HRESULT setQuality(const std::wstring& name);
     void stageMouse(UINT message, LPARAM lParam);
+    void stageCaptureLost();
 
     void paint(HDC dc, const RECT& paintRect);
     // The stage as it stands, into any DC: the drawn frame, else paintStage.
@@ -249,4 +250,5 @@ private:
     uint64_t framesShown_ = 0; // drawn frames that differed from the one before
     POINT shownAt_ = {0, 0};   // the stage window's screen origin at the last frame
     POINT shownInTopLevel_ = {0, 0}; // and its origin in its top-level window
+    bool buttonDown_ = false;        // pressed on the stage, not yet released
 };

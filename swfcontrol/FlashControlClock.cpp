@@ -204,13 +204,29 @@ void FlashControl::stageMouse(UINT message, LPARAM lParam)
     runtime_->mouseMove(stageX, stageY);
     if (message == WM_LBUTTONDOWN) {
         SetCapture(stageWindow_);
+        buttonDown_ = true;
         runtime_->mouseDown();
-    } else if (message == WM_LBUTTONUP) {
+    } else if (message == WM_LBUTTONUP && buttonDown_) {
+        buttonDown_ = false; // before ReleaseCapture, whose WM_CAPTURECHANGED must not release again
         if (GetCapture() == stageWindow_)
             ReleaseCapture();
-        if (runtime_)
-            runtime_->mouseUp();
+        runtime_->mouseUp();
     }
+    afterTimelineChange(false);
+    Release();
+}
+
+// Another window took the mouse while the button was down (a menu, a
+// dialog): the movie hears the button go up where the mouse was.
+void FlashControl::stageCaptureLost()
+{
+    if (!buttonDown_)
+        return;
+    buttonDown_ = false;
+    if (!runtime_)
+        return;
+    AddRef();
+    runtime_->mouseUp();
     afterTimelineChange(false);
     Release();
 }

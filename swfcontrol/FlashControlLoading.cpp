@@ -31,6 +31,7 @@ void FlashControl::cancelLoad()
 void FlashControl::dropMovie()
 {
     runtime_.reset();
+    buttonDown_ = false;
     queuedCommands_.clear();
     shown_.clear();
     shownWidth_ = shownHeight_ = 0;
