@@ -4,6 +4,7 @@
 #include "app/AboutDialog.h"
 
 #include "app/AppState.h"
+#include "movie/FlashClsid.h"
 #include "res/resource.h"
 
 INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
@@ -39,7 +40,7 @@ std::wstring controlServerName()
 {
     wchar_t path[MAX_PATH] = L"";
     LONG size = sizeof path;
-    if (RegQueryValueW(HKEY_CLASSES_ROOT, L"CLSID\\{D27CDB6E-AE6D-11CF-96B8-444553540000}\\InprocServer32", path,
+    if (RegQueryValueW(HKEY_CLASSES_ROOT, QP_FLASH_SERVER_KEY, path,
                        &size) != ERROR_SUCCESS)
         return std::wstring();
     path[MAX_PATH - 1] = L'\0';

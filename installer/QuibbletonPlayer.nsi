@@ -1,7 +1,8 @@
 ; Per-user installer of Quibbleton Player: no administrator rights, everything
 ; under the user's profile and HKEY_CURRENT_USER.
 ;
-; makensis -DVERSION=1.0.6 -DBIN_DIR=<folder with the built files> -DOUTFILE=<setup.exe> QuibbletonPlayer.nsi
+; makensis -DVERSION=1.0.6 -DFLASH_CLSID=<the class id of movie/FlashClsid.h>
+;   -DBIN_DIR=<folder with the built files> -DOUTFILE=<setup.exe> QuibbletonPlayer.nsi
 ;
 ; It installs the player, its window icon and the stand-in Flash control,
 ; registers the portal's link scheme (quibbleton:) and, only where no
@@ -13,14 +14,13 @@ ManifestDPIAware true
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
 
-!ifndef VERSION | BIN_DIR | OUTFILE
-  !error "define VERSION, BIN_DIR and OUTFILE"
+!ifndef VERSION | BIN_DIR | OUTFILE | FLASH_CLSID
+  !error "define VERSION, BIN_DIR, OUTFILE and FLASH_CLSID"
 !endif
 
 !define APP_NAME "Quibbleton Player"
 !define APP_EXE "QuibbletonPlayer.exe"
 !define SCHEME "quibbleton"
-!define FLASH_CLSID "{D27CDB6E-AE6D-11CF-96B8-444553540000}"
 ; The description regsvr32 would give the stand-in (swfcontrol/Registration.cpp).
 !define STAND_IN_NAME "Shockwave Flash stand-in (Quibbleton Player)"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\QuibbletonPlayer"

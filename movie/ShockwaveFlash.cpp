@@ -3,6 +3,9 @@
 #include <comdef.h>
 
 #include <memory>
+#include <string>
+
+#include "movie/WindowsText.h"
 
 namespace {
 
@@ -45,12 +48,10 @@ OwnedBstr wideBstr(const wchar_t* text, IUnknown* object)
 
 OwnedBstr ansiBstr(const char* text, IUnknown* object)
 {
-    int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0); // counts the terminator
-    BSTR converted = SysAllocStringLen(nullptr, units > 1 ? units - 1 : 0);
+    std::wstring wide = widenText(text, CP_ACP);
+    BSTR converted = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
     if (!converted)
         raiseComError(E_OUTOFMEMORY, object, IID_IShockwaveFlash);
-    if (units > 1)
-        MultiByteToWideChar(CP_ACP, 0, text, -1, converted, units);
     return OwnedBstr(converted);
 }
 

@@ -5,8 +5,7 @@
 #include <optional>
 #include <string>
 
-// Beyond any display; a larger size is a broken response, not a stage.
-constexpr int maxStageDimension = 16384;
+#include "movie/MovieLimits.h"
 
 // One dimension read as "%i" reads it: leading white space, an optional
 // sign, then hexadecimal after 0x or 0X, octal after a leading 0, else

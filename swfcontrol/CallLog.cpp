@@ -1,16 +1,8 @@
 #include "swfcontrol/CallLog.h"
 
-namespace {
+#include "movie/WindowsText.h"
 
-std::string utf8(const std::wstring& text)
-{
-    if (text.empty())
-        return std::string();
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], bytes, nullptr, nullptr);
-    return out;
-}
+namespace {
 
 std::wstring escaped(const wchar_t* argument)
 {
@@ -59,9 +51,9 @@ std::string callLogLine(const wchar_t* method, const wchar_t* argument)
     std::wstring line = method;
     line += L' ';
     line += escaped(argument);
-    return utf8(line);
+    return narrowText(line);
 }
 
-void logCall(const wchar_t* method) { append(utf8(method)); }
+void logCall(const wchar_t* method) { append(narrowText(method)); }
 
 void logCall(const wchar_t* method, const wchar_t* argument) { append(callLogLine(method, argument)); }

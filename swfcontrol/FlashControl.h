@@ -1,7 +1,7 @@
-// The stand-in Shockwave Flash control: a windowed ActiveX control that reads
-// SWF movies and shows their stage, background colour and frames. It offers
-// what hosts and OleCreate ask of the real control, with IShockwaveFlash in
-// the real control's vtable layout.
+// The stand-in Shockwave Flash control: a windowed ActiveX control that plays
+// SWF movies through its engine (a MovieRuntime), at their frame rate, in its
+// window. It offers what hosts and OleCreate ask of the real control, with
+// IShockwaveFlash in the real control's vtable layout.
 #pragma once
 
 #include <windows.h>
@@ -14,7 +14,9 @@
 #include <vector>
 
 #include "movie/ShockwaveFlash.h"
+#include "movie/ShockwaveFlashSlots.h"
 #include "swfcontrol/EventConnectionPoint.h"
+#include "swfcontrol/MovieRuntime.h"
 #include "swfcontrol/Stage.h"
 #include "swfcontrol/SwfReader.h"
 
@@ -45,31 +47,27 @@ public:
     STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO* exception, UINT* argError) override;
 
-    // IShockwaveFlash: put_WMode, put_FlashVars, put_Movie and CallFunction
-    // work; every other slot answers E_NOTIMPL.
-    STDMETHODIMP get_ReadyState(long* state) override;
+    // IShockwaveFlash: put_WMode, put_FlashVars, put_Movie, CallFunction and
+    // the playback members work; every other slot answers E_NOTIMPL.
+    STDMETHODIMP put_Movie(BSTR movie) override;
+    STDMETHODIMP put_WMode(BSTR mode) override;
+    STDMETHODIMP put_FlashVars(BSTR vars) override;
+    STDMETHODIMP raw_CallFunction(BSTR request, BSTR* response) override;
+#define QP_DECLARE_FLASH_SLOT(method, logName, params) STDMETHODIMP method params override;
+    QP_FLASH_OTHER_SLOTS(QP_DECLARE_FLASH_SLOT)
+#undef QP_DECLARE_FLASH_SLOT
     STDMETHODIMP get_TotalFrames(long* frames) override;
     STDMETHODIMP get_Playing(VARIANT_BOOL* playing) override;
     STDMETHODIMP put_Playing(VARIANT_BOOL playing) override;
     STDMETHODIMP get_Quality(int* quality) override;
     STDMETHODIMP put_Quality(int quality) override;
-    STDMETHODIMP get_ScaleMode(int* mode) override;
-    STDMETHODIMP put_ScaleMode(int mode) override;
-    STDMETHODIMP get_AlignMode(int* mode) override;
-    STDMETHODIMP put_AlignMode(int mode) override;
     STDMETHODIMP get_BackgroundColor(long* color) override;
     STDMETHODIMP put_BackgroundColor(long color) override;
     STDMETHODIMP get_Loop(VARIANT_BOOL* loop) override;
     STDMETHODIMP put_Loop(VARIANT_BOOL loop) override;
-    STDMETHODIMP get_Movie(BSTR* movie) override;
-    STDMETHODIMP put_Movie(BSTR movie) override;
     STDMETHODIMP get_FrameNum(long* frame) override;
     STDMETHODIMP put_FrameNum(long frame) override;
-    STDMETHODIMP raw_SetZoomRect(long left, long top, long right, long bottom) override;
-    STDMETHODIMP raw_Zoom(int factor) override;
-    STDMETHODIMP raw_Pan(long x, long y, int mode) override;
     STDMETHODIMP raw_Play() override;
-    STDMETHODIMP raw_Stop() override;
     STDMETHODIMP raw_Back() override;
     STDMETHODIMP raw_Forward() override;
     STDMETHODIMP raw_Rewind() override;
@@ -77,69 +75,10 @@ public:
     STDMETHODIMP raw_GotoFrame(long frame) override;
     STDMETHODIMP raw_CurrentFrame(long* frame) override;
     STDMETHODIMP raw_IsPlaying(VARIANT_BOOL* playing) override;
-    STDMETHODIMP raw_PercentLoaded(long* percent) override;
-    STDMETHODIMP raw_FrameLoaded(long frame, VARIANT_BOOL* loaded) override;
-    STDMETHODIMP raw_FlashVersion(long* version) override;
-    STDMETHODIMP get_WMode(BSTR* mode) override;
-    STDMETHODIMP put_WMode(BSTR mode) override;
-    STDMETHODIMP get_SAlign(BSTR* align) override;
-    STDMETHODIMP put_SAlign(BSTR align) override;
-    STDMETHODIMP get_Menu(VARIANT_BOOL* menu) override;
-    STDMETHODIMP put_Menu(VARIANT_BOOL menu) override;
-    STDMETHODIMP get_Base(BSTR* base) override;
-    STDMETHODIMP put_Base(BSTR base) override;
-    STDMETHODIMP get_Scale(BSTR* scale) override;
-    STDMETHODIMP put_Scale(BSTR scale) override;
-    STDMETHODIMP get_DeviceFont(VARIANT_BOOL* deviceFont) override;
-    STDMETHODIMP put_DeviceFont(VARIANT_BOOL deviceFont) override;
-    STDMETHODIMP get_EmbedMovie(VARIANT_BOOL* embed) override;
-    STDMETHODIMP put_EmbedMovie(VARIANT_BOOL embed) override;
-    STDMETHODIMP get_BGColor(BSTR* color) override;
-    STDMETHODIMP put_BGColor(BSTR color) override;
     STDMETHODIMP get_Quality2(BSTR* quality) override;
     STDMETHODIMP put_Quality2(BSTR quality) override;
-    STDMETHODIMP raw_LoadMovie(int layer, BSTR url) override;
     STDMETHODIMP raw_TGotoFrame(BSTR target, long frame) override;
-    STDMETHODIMP raw_TGotoLabel(BSTR target, BSTR label) override;
     STDMETHODIMP raw_TCurrentFrame(BSTR target, long* frame) override;
-    STDMETHODIMP raw_TCurrentLabel(BSTR target, BSTR* label) override;
-    STDMETHODIMP raw_TPlay(BSTR target) override;
-    STDMETHODIMP raw_TStopPlay(BSTR target) override;
-    STDMETHODIMP raw_SetVariable(BSTR name, BSTR value) override;
-    STDMETHODIMP raw_GetVariable(BSTR name, BSTR* value) override;
-    STDMETHODIMP raw_TSetProperty(BSTR target, int property, BSTR value) override;
-    STDMETHODIMP raw_TGetProperty(BSTR target, int property, BSTR* value) override;
-    STDMETHODIMP raw_TCallFrame(BSTR target, int frame) override;
-    STDMETHODIMP raw_TCallLabel(BSTR target, BSTR label) override;
-    STDMETHODIMP raw_TSetPropertyNum(BSTR target, int property, double value) override;
-    STDMETHODIMP raw_TGetPropertyNum(BSTR target, int property, double* value) override;
-    STDMETHODIMP raw_TGetPropertyAsNumber(BSTR target, int property, double* value) override;
-    STDMETHODIMP get_SWRemote(BSTR* remote) override;
-    STDMETHODIMP put_SWRemote(BSTR remote) override;
-    STDMETHODIMP get_FlashVars(BSTR* vars) override;
-    STDMETHODIMP put_FlashVars(BSTR vars) override;
-    STDMETHODIMP get_AllowScriptAccess(BSTR* access) override;
-    STDMETHODIMP put_AllowScriptAccess(BSTR access) override;
-    STDMETHODIMP get_MovieData(BSTR* data) override;
-    STDMETHODIMP put_MovieData(BSTR data) override;
-    STDMETHODIMP get_InlineData(IUnknown** data) override;
-    STDMETHODIMP put_InlineData(IUnknown* data) override;
-    STDMETHODIMP get_SeamlessTabbing(VARIANT_BOOL* seamless) override;
-    STDMETHODIMP put_SeamlessTabbing(VARIANT_BOOL seamless) override;
-    STDMETHODIMP raw_EnforceLocalSecurity() override;
-    STDMETHODIMP get_Profile(VARIANT_BOOL* profile) override;
-    STDMETHODIMP put_Profile(VARIANT_BOOL profile) override;
-    STDMETHODIMP get_ProfileAddress(BSTR* address) override;
-    STDMETHODIMP put_ProfileAddress(BSTR address) override;
-    STDMETHODIMP get_ProfilePort(long* port) override;
-    STDMETHODIMP put_ProfilePort(long port) override;
-    STDMETHODIMP raw_CallFunction(BSTR request, BSTR* response) override;
-    STDMETHODIMP raw_SetReturnValue(BSTR value) override;
-    STDMETHODIMP raw_DisableLocalSecurity() override;
-    STDMETHODIMP get_AllowNetworking(BSTR* networking) override;
-    STDMETHODIMP put_AllowNetworking(BSTR networking) override;
-    STDMETHODIMP get_AllowFullScreen(BSTR* fullScreen) override;
-    STDMETHODIMP put_AllowFullScreen(BSTR fullScreen) override;
 
     // IOleObject
     STDMETHODIMP SetClientSite(IOleClientSite* site) override;
@@ -234,7 +173,7 @@ private:
     static LRESULT CALLBACK stageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK notifyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-    HRESULT notImplemented(const wchar_t* method);
+    HRESULT notImplemented(const char* method);
     HRESULT activate(IOleClientSite* activeSite, HWND parent, LPCRECT position, bool uiActivate);
     void destroyStageWindow();
     void releaseInPlaceInterfaces();
@@ -242,17 +181,34 @@ private:
     void loadMovie(const std::wstring& text);
     void cancelLoad();
     void onLoadEvents(WPARAM generation);
-    void applyOutcome(const LoadJob& job);
+    void applyOutcome(LoadJob& job);
     void contentChanged();
     void setStatus(StageStatus status, const std::wstring& message);
 
     void startPlaying();
     void onFrameTimer();
     void scheduleFrameTimer();
-    uint64_t framesElapsed() const;
-    void runFrameActions(uint32_t frame);
+    void restartClock();
+    uint64_t ticksElapsed() const;
+    // After anything that may have moved the timeline: the picture, the
+    // queued FSCommand events, the clock. False when an event sink replaced
+    // or unloaded the movie meanwhile.
+    bool afterTimelineChange(bool restart);
+    bool fireQueuedCommands();
+    bool captureFrame();
+    void showCurrentFrame(bool wholeStage);
+    void dropMovie();
+    void applyBackground();
+    HRESULT setPlaying(bool playing);
+    HRESULT gotoFrame(long frame);
+    HRESULT setQuality(const std::wstring& name);
+    void stageMouse(UINT message, LPARAM lParam);
+    void stageCaptureLost();
 
     void paint(HDC dc, const RECT& paintRect);
+    // The stage as it stands, into any DC: the drawn frame, else paintStage.
+    void drawStage(HDC dc, const RECT& area);
+    void paintPicture(HDC dc, const RECT& area);
     SIZE pictureSize() const;
 
     LONG refCount_ = 1;
@@ -279,8 +235,20 @@ private:
     int reportedPercent_ = -1;
 
     StageState stage_;
-    std::vector<swf::FsCommand> fsCommands_;
-    LARGE_INTEGER playStart_ = {};
-    uint64_t shownFrames_ = 0; // frames elapsed at the last repaint
-    POINT shownAt_ = {0, 0};   // the stage window's screen origin at that repaint
+    std::unique_ptr<MovieRuntime> runtime_;
+    std::vector<std::pair<std::string, std::string>> queuedCommands_;
+    // What the host set, kept across movies.
+    std::wstring quality_ = L"high"; // as Quality2 names it
+    bool loop_ = true;
+    bool playOnLoad_ = true;
+    long backgroundOverride_ = -1; // 0xRRGGBB, or -1 for the movie's own
+    uint32_t movieBackground_ = 0xffffff;
+    LARGE_INTEGER clockStart_ = {};
+    uint64_t ticks_ = 0;          // ticks run since clockStart_
+    std::vector<uint32_t> shown_; // the drawn frame on the stage, when the runtime draws
+    int shownWidth_ = 0, shownHeight_ = 0;
+    uint64_t framesShown_ = 0; // drawn frames that differed from the one before
+    POINT shownAt_ = {0, 0};   // the stage window's screen origin at the last frame
+    POINT shownInTopLevel_ = {0, 0}; // and its origin in its top-level window
+    bool buttonDown_ = false;        // pressed on the stage, not yet released
 };

@@ -5,19 +5,14 @@
 #include <algorithm>
 #include <new>
 
+#include "movie/WindowsText.h"
+#if QP_SWF_ENGINE
+#include "swfcontrol/EngineRuntime.h"
+#endif
+
 namespace {
 
 constexpr DWORD chunkBytes = 1024 * 1024;
-
-std::wstring widen(const std::string& text)
-{
-    if (text.empty())
-        return std::wstring();
-    int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(units), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], units);
-    return out;
-}
 
 std::wstring messageText(DWORD code, HMODULE source)
 {
@@ -290,13 +285,15 @@ void LoadJob::post(LoadEvent event)
         PostMessageW(window_, message_, generation_, 0);
 }
 
-void LoadJob::finish(bool ok, const std::wstring& reason, const swf::Movie& movie)
+void LoadJob::finish(bool ok, const std::wstring& reason, const swf::Movie& movie,
+                     std::unique_ptr<MovieRuntime> runtime)
 {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         ok_ = ok;
         reason_ = reason;
         movie_ = movie;
+        runtime_ = std::move(runtime);
     }
     post({LoadEvent::Done, ok ? 100 : 0});
 }
@@ -316,7 +313,30 @@ void LoadJob::run()
     swf::Limits limits;
     limits.maxMovieBytes = maxMovieBytes;
     swf::ReadResult result = swf::readMovie(data.data(), data.size(), limits);
-    finish(result.ok, widen(result.reason), result.movie);
+    if (!result.ok) {
+        finish(false, widenText(result.reason), result.movie);
+        return;
+    }
+    // Made here, off the window's thread: loading decodes every bitmap.
+#if QP_SWF_ENGINE
+    std::string why;
+    std::unique_ptr<MovieRuntime> runtime = loadEngineRuntime(data.data(), data.size(), why);
+    if (!runtime) {
+        finish(false, widenText(why), result.movie);
+        return;
+    }
+#else
+    std::unique_ptr<MovieRuntime> runtime(new FrameCounterRuntime(result.movie));
+#endif
+    if (cancelled_)
+        return;
+    finish(true, std::wstring(), result.movie, std::move(runtime));
+}
+
+std::unique_ptr<MovieRuntime> LoadJob::takeRuntime()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::move(runtime_);
 }
 
 std::shared_ptr<LoadJob> startLoad(const MovieLocation& location, HWND window, UINT message, WPARAM generation)

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "swfcontrol/MovieLocation.h"
+#include "swfcontrol/MovieRuntime.h"
 #include "swfcontrol/SwfReader.h"
 
 struct LoadEvent {
@@ -20,9 +21,6 @@ struct LoadEvent {
     Kind kind;
     int percent = 0; // for Progress: 0..100
 };
-
-// The most bytes of a movie file (and of the movie inflated) the control reads.
-constexpr size_t maxMovieBytes = 128u * 1024u * 1024u;
 
 class LoadJob {
 public:
@@ -42,10 +40,13 @@ public:
     bool ok() const { return ok_; }
     const std::wstring& reason() const { return reason_; }
     const swf::Movie& movie() const { return movie_; }
+    // What plays the movie, made on the worker thread; once, after Done.
+    std::unique_ptr<MovieRuntime> takeRuntime();
 
     // Worker side.
     void post(LoadEvent event);
-    void finish(bool ok, const std::wstring& reason, const swf::Movie& movie);
+    void finish(bool ok, const std::wstring& reason, const swf::Movie& movie,
+                std::unique_ptr<MovieRuntime> runtime = nullptr);
     void run();
 
 private:
@@ -59,6 +60,7 @@ private:
     bool ok_ = false;
     std::wstring reason_;
     swf::Movie movie_;
+    std::unique_ptr<MovieRuntime> runtime_;
 };
 
 // Starts the job: Started, any Progress, then Done arrive as `message` posted

@@ -2,10 +2,12 @@
 
 #include <olectl.h>
 
+#include "movie/FlashClsid.h"
+
 namespace {
 
-const wchar_t classKey[] = L"CLSID\\{D27CDB6E-AE6D-11CF-96B8-444553540000}";
-const wchar_t serverKey[] = L"CLSID\\{D27CDB6E-AE6D-11CF-96B8-444553540000}\\InprocServer32";
+const wchar_t classKey[] = QP_FLASH_CLASS_KEY;
+const wchar_t serverKey[] = QP_FLASH_SERVER_KEY;
 const wchar_t className[] = L"Shockwave Flash stand-in (Quibbleton Player)";
 
 bool setString(HKEY key, const wchar_t* name, const std::wstring& value)

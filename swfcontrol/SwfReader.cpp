@@ -2,6 +2,10 @@
 
 #include <zlib.h>
 
+#if QP_SWF_LZMA
+#include "swfcontrol/engine/format/Decompress.h"
+#endif
+
 #include <algorithm>
 #include <cctype>
 #include <climits>
@@ -269,8 +273,10 @@ ReadResult readMovie(const unsigned char* data, std::size_t size, const Limits& 
     movie.version = data[3];
     movie.declaredLength = readU32(data + 4);
 
+#if !QP_SWF_LZMA
     if (movie.compression == Compression::Lzma)
         return failure(result, "Not supported: this movie is LZMA-compressed (ZWS), which this player does not read.");
+#endif
     if (movie.declaredLength < minimalMovieBytes)
         return failure(result, "Not a SWF movie: its header declares a length of only " +
                                    std::to_string(movie.declaredLength) + " bytes.");
@@ -291,6 +297,16 @@ ReadResult readMovie(const unsigned char* data, std::size_t size, const Limits& 
         bodySize = inflated.size();
         shortBody = bodySize < wanted;
     }
+#if QP_SWF_LZMA
+    if (movie.compression == Compression::Lzma) {
+        std::string reason;
+        if (!decompressLzmaSwf(data, size, wanted, inflated, reason))
+            return failure(result, reason);
+        body = inflated.data();
+        bodySize = inflated.size();
+        shortBody = bodySize < wanted;
+    }
+#endif
 
     BitReader bits(body, bodySize);
     uint32_t fieldBits = 0;

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "movie/MovieLimits.h"
+
 namespace swf {
 
 enum class Compression { None, Zlib, Lzma };
@@ -45,12 +47,12 @@ struct Movie {
 struct Limits {
     // The most bytes of uncompressed movie this reader will hold: a declared
     // length beyond it is refused, and inflating never goes past it.
-    std::size_t maxMovieBytes = 128u * 1024u * 1024u;
+    std::size_t maxMovieBytes = ::maxMovieBytes;
     std::size_t maxFsCommands = 256;
 };
 
 // The stage may be at most this many pixels wide or high.
-constexpr int maxStagePixels = 16384;
+constexpr int maxStagePixels = maxStageDimension;
 
 struct ReadResult {
     bool ok = false;

@@ -101,13 +101,16 @@ qp_trust_test_ca() {
   echo "$stamp" >"$stamp_file"
 }
 
+# The Flash control's class id, as movie/FlashClsid.h spells it.
+qp_flash_clsid=$(sed -n 's/^#define QP_FLASH_CLSID_TEXT "\(.*\)"$/\1/p' "$qp_root/movie/FlashClsid.h")
+
 # The InprocServer32 of the Flash CLSID as the prefix's registry files hold it
 # (per-user first), or nothing. The files are current while no program has
 # changed the registry since the wineserver started.
 qp_flash_server() {
-  python3 - "$WINEPREFIX" <<'PY'
+  python3 - "$WINEPREFIX" "$qp_flash_clsid" <<'PY'
 import sys
-key = r"[software\\classes\\clsid\\{d27cdb6e-ae6d-11cf-96b8-444553540000}\\inprocserver32]"
+key = ("[software\\\\classes\\\\clsid\\\\" + sys.argv[2] + "\\\\inprocserver32]").lower()
 for name in ("user.reg", "system.reg"):
     try:
         lines = open(sys.argv[1] + "/" + name, encoding="utf-8", errors="replace").read().splitlines()
@@ -144,7 +147,7 @@ qp_register_swfcontrol() {
   esac
   local unix="${have:2}"
   [ -e "${unix//\\//}" ] && return 0
-  wine reg add 'HKCR\CLSID\{D27CDB6E-AE6D-11CF-96B8-444553540000}\InprocServer32' /ve /d "$want" /f \
+  wine reg add "HKCR\\CLSID\\$qp_flash_clsid\\InprocServer32" /ve /d "$want" /f \
     </dev/null >/dev/null 2>&1 || echo "wine-env: could not register $dll" >&2
 }
 

@@ -19,12 +19,13 @@
 #include <string>
 #include <vector>
 
+#include "movie/FlashClsid.h"
 #include "support/LoopbackServers.h"
 #include "support/ProcessDriver.h"
 
 namespace {
 
-const wchar_t flashClsid[] = L"{D27CDB6E-AE6D-11CF-96B8-444553540000}";
+const wchar_t flashClsid[] = QP_FLASH_CLSID_WTEXT;
 const wchar_t uninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QuibbletonPlayer";
 const char metadataPath[] = "/portal/swf-player-meta/";
 

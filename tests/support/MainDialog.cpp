@@ -7,6 +7,7 @@
 #include "app/Startup.h"
 #include "axhost/AXHost.h"
 #include "axhost/DropTarget.h"
+#include "movie/FlashClsid.h"
 #include "res/resource.h"
 
 void resetAppState()
@@ -123,7 +124,7 @@ DialogTemplate::DialogTemplate(const std::wstring& caption, DWORD style)
     DWORD itemStyle = WS_CHILD | WS_VISIBLE;
     words_.insert(words_.end(), {LOWORD(itemStyle), HIWORD(itemStyle), 0, 0, 10, 9, 0, 0, IDC_AXHOST});
     add(L"AX");
-    add(L"{D27CDB6E-AE6D-11CF-96B8-444553540000}");
+    add(QP_FLASH_CLSID_WTEXT);
     words_.push_back(0); // no creation data
 }
 

@@ -41,6 +41,7 @@
 #include <vector>
 
 #include "movie/ShockwaveFlash.h"
+#include "movie/ShockwaveFlashSlots.h"
 
 using CallLog = std::vector<std::string>;
 
@@ -260,98 +261,11 @@ public:
     HRESULT STDMETHODCALLTYPE put_FlashVars(BSTR vars) override;
     HRESULT STDMETHODCALLTYPE raw_CallFunction(BSTR request, BSTR* response) override;
     // The rest answer E_NOTIMPL.
-    HRESULT STDMETHODCALLTYPE get_ReadyState(long*) override { return unused("get_ReadyState"); }
-    HRESULT STDMETHODCALLTYPE get_TotalFrames(long*) override { return unused("get_TotalFrames"); }
-    HRESULT STDMETHODCALLTYPE get_Playing(VARIANT_BOOL*) override { return unused("get_Playing"); }
-    HRESULT STDMETHODCALLTYPE put_Playing(VARIANT_BOOL) override { return unused("put_Playing"); }
-    HRESULT STDMETHODCALLTYPE get_Quality(int*) override { return unused("get_Quality"); }
-    HRESULT STDMETHODCALLTYPE put_Quality(int) override { return unused("put_Quality"); }
-    HRESULT STDMETHODCALLTYPE get_ScaleMode(int*) override { return unused("get_ScaleMode"); }
-    HRESULT STDMETHODCALLTYPE put_ScaleMode(int) override { return unused("put_ScaleMode"); }
-    HRESULT STDMETHODCALLTYPE get_AlignMode(int*) override { return unused("get_AlignMode"); }
-    HRESULT STDMETHODCALLTYPE put_AlignMode(int) override { return unused("put_AlignMode"); }
-    HRESULT STDMETHODCALLTYPE get_BackgroundColor(long*) override { return unused("get_BackgroundColor"); }
-    HRESULT STDMETHODCALLTYPE put_BackgroundColor(long) override { return unused("put_BackgroundColor"); }
-    HRESULT STDMETHODCALLTYPE get_Loop(VARIANT_BOOL*) override { return unused("get_Loop"); }
-    HRESULT STDMETHODCALLTYPE put_Loop(VARIANT_BOOL) override { return unused("put_Loop"); }
-    HRESULT STDMETHODCALLTYPE get_Movie(BSTR*) override { return unused("get_Movie"); }
-    HRESULT STDMETHODCALLTYPE get_FrameNum(long*) override { return unused("get_FrameNum"); }
-    HRESULT STDMETHODCALLTYPE put_FrameNum(long) override { return unused("put_FrameNum"); }
-    HRESULT STDMETHODCALLTYPE raw_SetZoomRect(long, long, long, long) override { return unused("SetZoomRect"); }
-    HRESULT STDMETHODCALLTYPE raw_Zoom(int) override { return unused("Zoom"); }
-    HRESULT STDMETHODCALLTYPE raw_Pan(long, long, int) override { return unused("Pan"); }
-    HRESULT STDMETHODCALLTYPE raw_Play() override { return unused("Play"); }
-    HRESULT STDMETHODCALLTYPE raw_Stop() override { return unused("Stop"); }
-    HRESULT STDMETHODCALLTYPE raw_Back() override { return unused("Back"); }
-    HRESULT STDMETHODCALLTYPE raw_Forward() override { return unused("Forward"); }
-    HRESULT STDMETHODCALLTYPE raw_Rewind() override { return unused("Rewind"); }
-    HRESULT STDMETHODCALLTYPE raw_StopPlay() override { return unused("StopPlay"); }
-    HRESULT STDMETHODCALLTYPE raw_GotoFrame(long) override { return unused("GotoFrame"); }
-    HRESULT STDMETHODCALLTYPE raw_CurrentFrame(long*) override { return unused("CurrentFrame"); }
-    HRESULT STDMETHODCALLTYPE raw_IsPlaying(VARIANT_BOOL*) override { return unused("IsPlaying"); }
-    HRESULT STDMETHODCALLTYPE raw_PercentLoaded(long*) override { return unused("PercentLoaded"); }
-    HRESULT STDMETHODCALLTYPE raw_FrameLoaded(long, VARIANT_BOOL*) override { return unused("FrameLoaded"); }
-    HRESULT STDMETHODCALLTYPE raw_FlashVersion(long*) override { return unused("FlashVersion"); }
-    HRESULT STDMETHODCALLTYPE get_WMode(BSTR*) override { return unused("get_WMode"); }
-    HRESULT STDMETHODCALLTYPE get_SAlign(BSTR*) override { return unused("get_SAlign"); }
-    HRESULT STDMETHODCALLTYPE put_SAlign(BSTR) override { return unused("put_SAlign"); }
-    HRESULT STDMETHODCALLTYPE get_Menu(VARIANT_BOOL*) override { return unused("get_Menu"); }
-    HRESULT STDMETHODCALLTYPE put_Menu(VARIANT_BOOL) override { return unused("put_Menu"); }
-    HRESULT STDMETHODCALLTYPE get_Base(BSTR*) override { return unused("get_Base"); }
-    HRESULT STDMETHODCALLTYPE put_Base(BSTR) override { return unused("put_Base"); }
-    HRESULT STDMETHODCALLTYPE get_Scale(BSTR*) override { return unused("get_Scale"); }
-    HRESULT STDMETHODCALLTYPE put_Scale(BSTR) override { return unused("put_Scale"); }
-    HRESULT STDMETHODCALLTYPE get_DeviceFont(VARIANT_BOOL*) override { return unused("get_DeviceFont"); }
-    HRESULT STDMETHODCALLTYPE put_DeviceFont(VARIANT_BOOL) override { return unused("put_DeviceFont"); }
-    HRESULT STDMETHODCALLTYPE get_EmbedMovie(VARIANT_BOOL*) override { return unused("get_EmbedMovie"); }
-    HRESULT STDMETHODCALLTYPE put_EmbedMovie(VARIANT_BOOL) override { return unused("put_EmbedMovie"); }
-    HRESULT STDMETHODCALLTYPE get_BGColor(BSTR*) override { return unused("get_BGColor"); }
-    HRESULT STDMETHODCALLTYPE put_BGColor(BSTR) override { return unused("put_BGColor"); }
-    HRESULT STDMETHODCALLTYPE get_Quality2(BSTR*) override { return unused("get_Quality2"); }
-    HRESULT STDMETHODCALLTYPE put_Quality2(BSTR) override { return unused("put_Quality2"); }
-    HRESULT STDMETHODCALLTYPE raw_LoadMovie(int, BSTR) override { return unused("LoadMovie"); }
-    HRESULT STDMETHODCALLTYPE raw_TGotoFrame(BSTR, long) override { return unused("TGotoFrame"); }
-    HRESULT STDMETHODCALLTYPE raw_TGotoLabel(BSTR, BSTR) override { return unused("TGotoLabel"); }
-    HRESULT STDMETHODCALLTYPE raw_TCurrentFrame(BSTR, long*) override { return unused("TCurrentFrame"); }
-    HRESULT STDMETHODCALLTYPE raw_TCurrentLabel(BSTR, BSTR*) override { return unused("TCurrentLabel"); }
-    HRESULT STDMETHODCALLTYPE raw_TPlay(BSTR) override { return unused("TPlay"); }
-    HRESULT STDMETHODCALLTYPE raw_TStopPlay(BSTR) override { return unused("TStopPlay"); }
-    HRESULT STDMETHODCALLTYPE raw_SetVariable(BSTR, BSTR) override { return unused("SetVariable"); }
-    HRESULT STDMETHODCALLTYPE raw_GetVariable(BSTR, BSTR*) override { return unused("GetVariable"); }
-    HRESULT STDMETHODCALLTYPE raw_TSetProperty(BSTR, int, BSTR) override { return unused("TSetProperty"); }
-    HRESULT STDMETHODCALLTYPE raw_TGetProperty(BSTR, int, BSTR*) override { return unused("TGetProperty"); }
-    HRESULT STDMETHODCALLTYPE raw_TCallFrame(BSTR, int) override { return unused("TCallFrame"); }
-    HRESULT STDMETHODCALLTYPE raw_TCallLabel(BSTR, BSTR) override { return unused("TCallLabel"); }
-    HRESULT STDMETHODCALLTYPE raw_TSetPropertyNum(BSTR, int, double) override { return unused("TSetPropertyNum"); }
-    HRESULT STDMETHODCALLTYPE raw_TGetPropertyNum(BSTR, int, double*) override { return unused("TGetPropertyNum"); }
-    HRESULT STDMETHODCALLTYPE raw_TGetPropertyAsNumber(BSTR, int, double*) override
-    {
-        return unused("TGetPropertyAsNumber");
-    }
-    HRESULT STDMETHODCALLTYPE get_SWRemote(BSTR*) override { return unused("get_SWRemote"); }
-    HRESULT STDMETHODCALLTYPE put_SWRemote(BSTR) override { return unused("put_SWRemote"); }
-    HRESULT STDMETHODCALLTYPE get_FlashVars(BSTR*) override { return unused("get_FlashVars"); }
-    HRESULT STDMETHODCALLTYPE get_AllowScriptAccess(BSTR*) override { return unused("get_AllowScriptAccess"); }
-    HRESULT STDMETHODCALLTYPE put_AllowScriptAccess(BSTR) override { return unused("put_AllowScriptAccess"); }
-    HRESULT STDMETHODCALLTYPE get_MovieData(BSTR*) override { return unused("get_MovieData"); }
-    HRESULT STDMETHODCALLTYPE put_MovieData(BSTR) override { return unused("put_MovieData"); }
-    HRESULT STDMETHODCALLTYPE get_InlineData(IUnknown**) override { return unused("get_InlineData"); }
-    HRESULT STDMETHODCALLTYPE put_InlineData(IUnknown*) override { return unused("put_InlineData"); }
-    HRESULT STDMETHODCALLTYPE get_SeamlessTabbing(VARIANT_BOOL*) override { return unused("get_SeamlessTabbing"); }
-    HRESULT STDMETHODCALLTYPE put_SeamlessTabbing(VARIANT_BOOL) override { return unused("put_SeamlessTabbing"); }
-    HRESULT STDMETHODCALLTYPE raw_EnforceLocalSecurity() override { return unused("EnforceLocalSecurity"); }
-    HRESULT STDMETHODCALLTYPE get_Profile(VARIANT_BOOL*) override { return unused("get_Profile"); }
-    HRESULT STDMETHODCALLTYPE put_Profile(VARIANT_BOOL) override { return unused("put_Profile"); }
-    HRESULT STDMETHODCALLTYPE get_ProfileAddress(BSTR*) override { return unused("get_ProfileAddress"); }
-    HRESULT STDMETHODCALLTYPE put_ProfileAddress(BSTR) override { return unused("put_ProfileAddress"); }
-    HRESULT STDMETHODCALLTYPE get_ProfilePort(long*) override { return unused("get_ProfilePort"); }
-    HRESULT STDMETHODCALLTYPE put_ProfilePort(long) override { return unused("put_ProfilePort"); }
-    HRESULT STDMETHODCALLTYPE raw_SetReturnValue(BSTR) override { return unused("SetReturnValue"); }
-    HRESULT STDMETHODCALLTYPE raw_DisableLocalSecurity() override { return unused("DisableLocalSecurity"); }
-    HRESULT STDMETHODCALLTYPE get_AllowNetworking(BSTR*) override { return unused("get_AllowNetworking"); }
-    HRESULT STDMETHODCALLTYPE put_AllowNetworking(BSTR) override { return unused("put_AllowNetworking"); }
-    HRESULT STDMETHODCALLTYPE get_AllowFullScreen(BSTR*) override { return unused("get_AllowFullScreen"); }
-    HRESULT STDMETHODCALLTYPE put_AllowFullScreen(BSTR) override { return unused("put_AllowFullScreen"); }
+#define QP_RECORDING_STUB(method, logName, params) \
+    HRESULT STDMETHODCALLTYPE method params override { return unused(#logName); }
+    QP_FLASH_PLAYBACK_SLOTS(QP_RECORDING_STUB)
+    QP_FLASH_OTHER_SLOTS(QP_RECORDING_STUB)
+#undef QP_RECORDING_STUB
 
 private:
     friend class RecordingPoint;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "axhost/AXHost.h"
+#include "movie/FlashClsid.h"
 #include "support/RecordingControl.h"
 
 class RecordingWindow {
@@ -46,7 +47,7 @@ void pumpMessages();
 // "ax" in the script's log; null when its creation failed. The AX class must
 // be registered (registerAXClass).
 HWND createAXWindow(ControlScript& script, HWND parent,
-                    const wchar_t* text = L"{D27CDB6E-AE6D-11CF-96B8-444553540000}", int width = 300,
+                    const wchar_t* text = QP_FLASH_CLSID_WTEXT, int width = 300,
                     int height = 200);
 // The window's host record (AXM_GETHOST), or null.
 AXHost* axHost(HWND ax);

@@ -5,10 +5,11 @@
 
 #include "app/Startup.h"
 #include "axhost/AXHost.h"
+#include "movie/FlashClsid.h"
 #include "support/RecordingControl.h"
 #include "support/RecordingWindow.h"
 
-inline const wchar_t flashText[] = L"{D27CDB6E-AE6D-11CF-96B8-444553540000}";
+inline const wchar_t flashText[] = QP_FLASH_CLSID_WTEXT;
 inline const wchar_t noHostText[] = L"}D27CDB6E-AE6D-11CF-96B8-444553540000}";
 
 inline bool fileExists(const std::wstring& path)

@@ -15,6 +15,7 @@
 #include "app/AppState.h"
 #include "app/Startup.h"
 #include "movie/ApplyMetadata.h"
+#include "movie/FlashClsid.h"
 #include "movie/MovieLoader.h"
 #include "support/MainDialog.h"
 #include "support/MessageTap.h"
@@ -24,7 +25,7 @@
 
 namespace {
 
-const wchar_t flashText[] = L"{D27CDB6E-AE6D-11CF-96B8-444553540000}";
+const wchar_t flashText[] = QP_FLASH_CLSID_WTEXT;
 const wchar_t noHostText[] = L"}D27CDB6E-AE6D-11CF-96B8-444553540000}";
 const float ratioBefore = 2.25f;
 

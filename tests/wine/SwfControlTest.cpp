@@ -9,8 +9,10 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
+#include "movie/FlashClsid.h"
 #include "support/ProcessDriver.h"
 #include "wine/LoopbackHttpServer.h"
 #include "wine/SwfTestHelpers.h"
@@ -38,7 +40,7 @@ std::wstring registeredServer()
 {
     wchar_t value[MAX_PATH] = L"";
     LONG size = sizeof value;
-    RegQueryValueW(HKEY_CLASSES_ROOT, L"CLSID\\{D27CDB6E-AE6D-11CF-96B8-444553540000}\\InprocServer32", value, &size);
+    RegQueryValueW(HKEY_CLASSES_ROOT, QP_FLASH_SERVER_KEY, value, &size);
     return value;
 }
 
@@ -392,7 +394,9 @@ TEST(SwfControlEvents, ReachOnlySinksStillAdvised)
 
 // ---- Playing ----
 
-TEST(SwfControlPlay, ShowsTheMovieAndAdvancesItsFrameIndicator)
+ULONG_PTR framesShown(HWND stage) { return reinterpret_cast<ULONG_PTR>(GetPropW(stage, L"QuibbletonFramesShown")); }
+
+TEST(SwfControlPlay, ShowsOnlyTheMovieWhileItsFramesAdvance)
 {
     ActiveControl hosted(300, 150);
     ASSERT_TRUE(hosted.ok());
@@ -400,15 +404,127 @@ TEST(SwfControlPlay, ShowsTheMovieAndAdvancesItsFrameIndicator)
     ASSERT_TRUE(hosted.load(movie));
     EXPECT_EQ(narrow(hosted.stageText()), "Playing: SWF 10, 200 x 100, 30.00 fps, 8 frames, background #C82828");
 
+    // No frame indicator: the stage (300 x 150 in 300 x 150) is the movie's colour throughout.
     Picture first = printClient(hosted.stage);
-    EXPECT_EQ(colourText(first.at(150, 40)), colourText(RGB(200, 40, 40)));
-    EXPECT_TRUE(pumpUntil([&] { return printClient(hosted.stage).pixels != first.pixels; }, 3000))
-        << "the frame indicator never moved";
+    EXPECT_EQ(first.count(RGB(200, 40, 40)), first.pixels.size());
+    long frame = 0;
+    EXPECT_TRUE(pumpUntil([&] { return hosted.flash->raw_CurrentFrame(&frame) == S_OK && frame >= 2; }, 3000))
+        << "the frames never advanced";
+    EXPECT_EQ(framesShown(hosted.stage), 1u) << "frames that look alike were drawn again";
 
-    // A movie of one frame has nothing to advance: no timer keeps running.
+    // A still movie is drawn once and left alone, whatever the clock does.
     std::wstring still = writeScratchFile(L"still.swf", swftest::movieFile(movieFields(200, 100, 30, 1, RGB(1, 1, 1))));
     ASSERT_TRUE(hosted.load(still));
-    EXPECT_FALSE(KillTimer(hosted.stage, 1));
+    ULONG_PTR shown = framesShown(hosted.stage);
+    pumpUntil([] { return false; }, 300);
+    EXPECT_EQ(framesShown(hosted.stage), shown);
+    EXPECT_EQ(colourText(printClient(hosted.stage).at(150, 75)), colourText(RGB(1, 1, 1)));
+}
+
+// The playback members, one step at a time on a five-frame movie that asks
+// for an FSCommand in frame 2. No messages are pumped between steps, so the
+// clock never moves the frame under the test.
+struct PlaybackStep {
+    const char* name;
+    std::function<HRESULT(IShockwaveFlash*)> call;
+    HRESULT result;
+    long frame;
+    bool playing;
+    const char* quality; // Quality2 afterwards
+    int qualityNumber;   // Quality afterwards
+    long background;     // BackgroundColor afterwards
+    size_t fsCommands;   // FSCommand events so far
+};
+
+TEST(SwfControlPlay, PlaybackMembersDriveTheRootTimeline)
+{
+    ActiveControl hosted(200, 100);
+    ASSERT_TRUE(hosted.ok());
+    MovieFields fields = movieFields(100, 50, 10, 5, RGB(0x12, 0x34, 0x56));
+    fields.commands = {{2, "reached", "two"}};
+    ASSERT_TRUE(hosted.load(writeScratchFile(L"playback.swf", swftest::movieFile(fields))));
+    auto fsCommands = [&] {
+        return static_cast<size_t>(std::count_if(hosted.sink.events.begin(), hosted.sink.events.end(),
+                                                  [](const RecordedEvent& e) { return e.dispid == DISPID_FLASH_FSCOMMAND; }));
+    };
+    const long movieColour = 0x123456;
+    const PlaybackStep steps[] = {
+        {"as loaded", [](IShockwaveFlash*) { return S_OK; }, S_OK, 0, true, "high", 1, movieColour, 0},
+        {"StopPlay", [](IShockwaveFlash* f) { return f->raw_StopPlay(); }, S_OK, 0, false, "high", 1, movieColour, 0},
+        {"GotoFrame 3", [](IShockwaveFlash* f) { return f->raw_GotoFrame(3); }, S_OK, 3, false, "high", 1, movieColour, 0},
+        {"Back runs frame 2", [](IShockwaveFlash* f) { return f->raw_Back(); }, S_OK, 2, false, "high", 1, movieColour, 1},
+        {"Forward", [](IShockwaveFlash* f) { return f->raw_Forward(); }, S_OK, 3, false, "high", 1, movieColour, 1},
+        {"Play", [](IShockwaveFlash* f) { return f->raw_Play(); }, S_OK, 3, true, "high", 1, movieColour, 1},
+        {"put_FrameNum keeps playing", [](IShockwaveFlash* f) { return f->put_FrameNum(1); }, S_OK, 1, true, "high", 1, movieColour, 1},
+        {"Rewind stops", [](IShockwaveFlash* f) { return f->raw_Rewind(); }, S_OK, 0, false, "high", 1, movieColour, 1},
+        {"beyond the last frame", [](IShockwaveFlash* f) { return f->raw_GotoFrame(99); }, S_OK, 4, false, "high", 1, movieColour, 1},
+        {"negative frame", [](IShockwaveFlash* f) { return f->raw_GotoFrame(-1); }, E_INVALIDARG, 4, false, "high", 1, movieColour, 1},
+        {"Back at the start", [](IShockwaveFlash* f) { f->raw_Rewind(); return f->raw_Back(); }, S_OK, 0, false, "high", 1, movieColour, 1},
+        {"TGotoFrame /", [](IShockwaveFlash* f) { return f->raw_TGotoFrame(Bstr(L"/"), 2); }, S_OK, 2, false, "high", 1, movieColour, 2},
+        {"TGotoFrame _level0", [](IShockwaveFlash* f) { return f->raw_TGotoFrame(Bstr(L"_level0"), 1); }, S_OK, 1, false, "high", 1, movieColour, 2},
+        {"TGotoFrame elsewhere", [](IShockwaveFlash* f) { return f->raw_TGotoFrame(Bstr(L"_level1"), 3); }, E_INVALIDARG, 1, false, "high", 1, movieColour, 2},
+        {"put_Playing true", [](IShockwaveFlash* f) { return f->put_Playing(VARIANT_TRUE); }, S_OK, 1, true, "high", 1, movieColour, 2},
+        {"put_Playing false", [](IShockwaveFlash* f) { return f->put_Playing(VARIANT_FALSE); }, S_OK, 1, false, "high", 1, movieColour, 2},
+        {"Quality2 LOW", [](IShockwaveFlash* f) { return f->put_Quality2(Bstr(L"LOW")); }, S_OK, 1, false, "low", 0, movieColour, 2},
+        {"Quality2 medium", [](IShockwaveFlash* f) { return f->put_Quality2(Bstr(L"medium")); }, S_OK, 1, false, "medium", 1, movieColour, 2},
+        {"Quality 3", [](IShockwaveFlash* f) { return f->put_Quality(3); }, S_OK, 1, false, "autohigh", 3, movieColour, 2},
+        {"Quality2 unknown", [](IShockwaveFlash* f) { return f->put_Quality2(Bstr(L"ultra")); }, E_INVALIDARG, 1, false, "autohigh", 3, movieColour, 2},
+        {"Quality 7", [](IShockwaveFlash* f) { return f->put_Quality(7); }, E_INVALIDARG, 1, false, "autohigh", 3, movieColour, 2},
+        {"BackgroundColor red", [](IShockwaveFlash* f) { return f->put_BackgroundColor(0xff0000); }, S_OK, 1, false, "autohigh", 3, 0xff0000, 2},
+        {"BackgroundColor too large", [](IShockwaveFlash* f) { return f->put_BackgroundColor(0x1000000); }, E_INVALIDARG, 1, false, "autohigh", 3, 0xff0000, 2},
+        {"BackgroundColor -1", [](IShockwaveFlash* f) { return f->put_BackgroundColor(-1); }, S_OK, 1, false, "autohigh", 3, movieColour, 2},
+    };
+    for (const PlaybackStep& step : steps) {
+        SCOPED_TRACE(step.name);
+        EXPECT_EQ(step.call(hosted.flash), step.result);
+        long total = 0, current = -1, frameNum = -1, target = -1;
+        EXPECT_EQ(hosted.flash->get_TotalFrames(&total), S_OK);
+        EXPECT_EQ(total, 5);
+        EXPECT_EQ(hosted.flash->raw_CurrentFrame(&current), S_OK);
+        EXPECT_EQ(hosted.flash->get_FrameNum(&frameNum), S_OK);
+        EXPECT_EQ(hosted.flash->raw_TCurrentFrame(Bstr(L""), &target), S_OK);
+        EXPECT_EQ(current, step.frame);
+        EXPECT_EQ(frameNum, step.frame);
+        EXPECT_EQ(target, step.frame);
+        VARIANT_BOOL playing = 7, isPlaying = 7;
+        EXPECT_EQ(hosted.flash->get_Playing(&playing), S_OK);
+        EXPECT_EQ(hosted.flash->raw_IsPlaying(&isPlaying), S_OK);
+        EXPECT_EQ(playing, step.playing ? VARIANT_TRUE : VARIANT_FALSE);
+        EXPECT_EQ(isPlaying, playing);
+        BSTR quality = nullptr;
+        int number = -1;
+        EXPECT_EQ(hosted.flash->get_Quality2(&quality), S_OK);
+        EXPECT_EQ(narrow(quality ? quality : L""), step.quality);
+        SysFreeString(quality);
+        EXPECT_EQ(hosted.flash->get_Quality(&number), S_OK);
+        EXPECT_EQ(number, step.qualityNumber);
+        long background = -2;
+        EXPECT_EQ(hosted.flash->get_BackgroundColor(&background), S_OK);
+        EXPECT_EQ(background, step.background);
+        EXPECT_EQ(fsCommands(), step.fsCommands);
+    }
+    EXPECT_EQ(hosted.sink.summary().back(), "fscommand reached/two");
+
+    // Without looping, playing stops on the last frame; with it, the movie
+    // comes round to frame 0 again.
+    VARIANT_BOOL loop = VARIANT_FALSE;
+    EXPECT_EQ(hosted.flash->get_Loop(&loop), S_OK);
+    EXPECT_EQ(loop, VARIANT_TRUE);
+    EXPECT_EQ(hosted.flash->put_Loop(VARIANT_FALSE), S_OK);
+    hosted.flash->raw_GotoFrame(3);
+    hosted.flash->raw_Play();
+    VARIANT_BOOL playing = VARIANT_TRUE;
+    EXPECT_TRUE(pumpUntil([&] { return hosted.flash->raw_IsPlaying(&playing) == S_OK && !playing; }, 3000));
+    long frame = -1;
+    hosted.flash->raw_CurrentFrame(&frame);
+    EXPECT_EQ(frame, 4);
+    EXPECT_EQ(hosted.flash->put_Loop(VARIANT_TRUE), S_OK);
+    hosted.flash->raw_Play();
+    EXPECT_TRUE(pumpUntil([&] { return hosted.flash->raw_CurrentFrame(&frame) == S_OK && frame == 0; }, 3000));
+
+    // Null out-pointers are refused, not written through.
+    EXPECT_EQ(hosted.flash->raw_CurrentFrame(nullptr), E_POINTER);
+    EXPECT_EQ(hosted.flash->get_Quality2(nullptr), E_POINTER);
 }
 
 TEST(SwfControlPlay, AnEmptyMovieUnloadsWithoutEvents)
@@ -463,7 +579,7 @@ TEST(SwfControlInput, PaintsAPlainReasonForEveryBadInput)
         {"absurd length", writeScratchFile(L"huge.swf", swftest::movieFile(huge)), L"Movie too large: it declares 4294967280 bytes"},
         {"absurd compressed length", writeScratchFile(L"hugez.swf", swftest::movieFile(hugeCompressed)), L"Movie too large:"},
         {"absurd stage", writeScratchFile(L"wide.swf", swftest::movieFile(wide)), L"Not a SWF movie: its stage of 17000 x 400 pixels is impossible."},
-        {"LZMA", writeScratchFile(L"lzma.swf", swftest::movieFile(lzma)), L"Not supported: this movie is LZMA-compressed (ZWS)"},
+        {"LZMA without its stream", writeScratchFile(L"lzma.swf", swftest::movieFile(lzma)), L"Not a SWF movie: "},
         {"UNC path", L"\\\\server.invalid\\share\\movie.swf", L"Could not open \\\\server.invalid\\share\\movie.swf: network and device paths are not opened."},
         {"UNC with slashes", L"//server.invalid/share/movie.swf", L"Could not open //server.invalid/share/movie.swf: network"},
         {"device path", L"\\\\?\\C:\\movie.swf", L"Could not open \\\\?\\C:\\movie.swf: network and device paths are not opened."},

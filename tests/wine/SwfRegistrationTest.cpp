@@ -5,13 +5,14 @@
 
 #include <olectl.h>
 
+#include "movie/FlashClsid.h"
 #include "support/ProcessDriver.h"
 #include "wine/SwfTestHelpers.h"
 
 namespace {
 
-const wchar_t classKey[] = L"CLSID\\{D27CDB6E-AE6D-11CF-96B8-444553540000}";
-const wchar_t serverKey[] = L"CLSID\\{D27CDB6E-AE6D-11CF-96B8-444553540000}\\InprocServer32";
+const wchar_t classKey[] = QP_FLASH_CLASS_KEY;
+const wchar_t serverKey[] = QP_FLASH_SERVER_KEY;
 
 using Export = HRESULT(STDAPICALLTYPE*)();
 using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);

@@ -1,0 +1,309 @@
+#include "swfcontrol/engine/draw/Rasterizer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace swf {
+
+void Rasterizer::reset(int x0, int y0, int x1, int y1)
+{
+    lines_.clear();
+    clipX0_ = x0;
+    clipY0_ = y0;
+    clipX1_ = std::max(x0, x1);
+    clipY1_ = std::max(y0, y1);
+    minX_ = minY_ = 1e30f;
+    maxX_ = maxY_ = -1e30f;
+}
+
+void Rasterizer::store(double x0, double y0, double x1, double y1)
+{
+    if (y0 == y1)
+        return;
+    Line line{static_cast<float>(x0), static_cast<float>(y0), static_cast<float>(x1), static_cast<float>(y1)};
+    if (line.y0 == line.y1 || lines_.size() >= kMaxLines)
+        return;
+    lines_.push_back(line);
+    minX_ = std::min(minX_, std::min(line.x0, line.x1));
+    maxX_ = std::max(maxX_, std::max(line.x0, line.x1));
+    minY_ = std::min(minY_, std::min(line.y0, line.y1));
+    maxY_ = std::max(maxY_, std::max(line.y0, line.y1));
+}
+
+void Rasterizer::addLine(double x0, double y0, double x1, double y1)
+{
+    if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1) || y0 == y1)
+        return;
+    const double top = clipY0_, bottom = clipY1_, left = clipX0_, right = clipX1_;
+    if (std::max(y0, y1) <= top || std::min(y0, y1) >= bottom)
+        return;
+    // Rows outside the clip are cut off exactly; nothing above or below them
+    // depends on what lies there.
+    const double dxdy = (x1 - x0) / (y1 - y0);
+    auto clampY = [&](double& x, double& y) {
+        if (y < top) {
+            x += (top - y) * dxdy;
+            y = top;
+        } else if (y > bottom) {
+            x += (bottom - y) * dxdy;
+            y = bottom;
+        }
+    };
+    clampY(x0, y0);
+    clampY(x1, y1);
+    if (y0 == y1)
+        return;
+
+    // Columns right of the clip only change pixels further right: drop them,
+    // but the pixels up to the clip's edge may still be inside the outline.
+    // Columns left of it still count as crossings: they collapse onto the
+    // clip's left edge.
+    double ts[4] = {0, 0, 0, 1};
+    int n = 1;
+    if (x0 != x1) {
+        for (double cut : {left, right}) {
+            const double t = (cut - x0) / (x1 - x0);
+            if (t > 0 && t < 1)
+                ts[n++] = t;
+        }
+    }
+    ts[n++] = 1;
+    std::sort(ts + 1, ts + n - 1);
+    for (int i = 0; i + 1 < n; ++i) {
+        const double ta = ts[i], tb = ts[i + 1];
+        if (tb <= ta)
+            continue;
+        double xa = x0 + (x1 - x0) * ta, ya = y0 + (y1 - y0) * ta;
+        double xb = x0 + (x1 - x0) * tb, yb = y0 + (y1 - y0) * tb;
+        if (i == n - 2) {
+            xb = x1;
+            yb = y1;
+        }
+        const double mid = 0.5 * (xa + xb);
+        if (mid >= right) {
+            maxX_ = std::max(maxX_, static_cast<float>(right));
+            minY_ = std::min(minY_, static_cast<float>(std::min(ya, yb)));
+            maxY_ = std::max(maxY_, static_cast<float>(std::max(ya, yb)));
+            continue;
+        }
+        if (mid <= left) {
+            xa = xb = left;
+        } else {
+            xa = std::min(std::max(xa, left), right);
+            xb = std::min(std::max(xb, left), right);
+        }
+        store(xa, ya, xb, yb);
+    }
+}
+
+// Each cell gets the change in coverage from the pixel on its left, so that a
+// running sum along the row gives every pixel's signed covered area.
+void Rasterizer::accumulateArea(const Line& line, int bx0, int by0, int rowWidth, int rows)
+{
+    double x0 = line.x0 - bx0, y0 = line.y0 - by0, x1 = line.x1 - bx0, y1 = line.y1 - by0;
+    double dir = 1;
+    if (y0 > y1) {
+        std::swap(x0, x1);
+        std::swap(y0, y1);
+        dir = -1;
+    }
+    const int lastColumn = rowWidth - 1;
+    const double dxdy = (x1 - x0) / (y1 - y0);
+    const int rowStart = std::max(0, static_cast<int>(std::floor(y0)));
+    const int rowEnd = std::min(rows, static_cast<int>(std::ceil(y1)));
+    double x = x0 + (rowStart > y0 ? (rowStart - y0) * dxdy : 0);
+    for (int r = rowStart; r < rowEnd; ++r) {
+        const double dy = std::min<double>(r + 1, y1) - std::max<double>(r, y0);
+        const double xNext = x + dxdy * dy;
+        const double d = dy * dir;
+        float* row = &cells_[static_cast<std::size_t>(r) * rowWidth];
+        const double xl = std::max(0.0, std::min(x, xNext));
+        const double xr = std::max(0.0, std::max(x, xNext));
+        const int il = std::min(lastColumn - 1, static_cast<int>(xl));
+        const int ir = std::min(lastColumn, static_cast<int>(std::ceil(xr)));
+        touch(r, il);
+        touch(r, std::max(il + 1, ir));
+        if (ir <= il + 1) {
+            const double mid = 0.5 * (xl + xr) - il;
+            row[il] += static_cast<float>(d * (1 - mid));
+            row[il + 1] += static_cast<float>(d * mid);
+        } else {
+            // The edge crosses several columns within this row: a triangle in
+            // the first and last, even steps in between.
+            const double s = 1 / (xr - xl);
+            const double fl = xl - il;
+            const double first = 0.5 * s * (1 - fl) * (1 - fl);
+            const double fr = xr - (ir - 1);
+            const double last = 0.5 * s * fr * fr;
+            row[il] += static_cast<float>(d * first);
+            if (ir == il + 2) {
+                row[il + 1] += static_cast<float>(d * (1 - first - last));
+            } else {
+                const double second = s * (1.5 - fl);
+                row[il + 1] += static_cast<float>(d * (second - first));
+                const float step = static_cast<float>(d * s);
+                for (int i = il + 2; i < ir - 1; ++i)
+                    row[i] += step;
+                const double beforeLast = second + (ir - il - 3) * s;
+                row[ir - 1] += static_cast<float>(d * (1 - beforeLast - last));
+            }
+            row[ir] += static_cast<float>(d * last);
+        }
+        x = xNext;
+    }
+}
+
+namespace {
+
+// Sample positions within a pixel, one per sub-row: the pixel centre, or
+// the standard rotated grid of four.
+const double kCentre[1][2] = {{0.5, 0.5}};
+const double kFour[4][2] = {{0.375, 0.125}, {0.875, 0.375}, {0.125, 0.625}, {0.625, 0.875}};
+
+} // namespace
+
+// Each sub-row's cells get the winding change of the edges that cross its
+// sample line left of the pixel's sample.
+void Rasterizer::accumulateSamples(const Line& line, int bx0, int by0, int rowWidth, int rows, int samples)
+{
+    // Vertices snap to 1/256 pixel first, as graphics hardware does: which
+    // side of an edge a sample that lies almost on it falls depends on that.
+    const auto snap = [](double v) { return std::floor(v * 256 + 0.5) / 256; };
+    double x0 = snap(line.x0) - bx0, y0 = snap(line.y0) - by0, x1 = snap(line.x1) - bx0, y1 = snap(line.y1) - by0;
+    if (y0 == y1)
+        return;
+    int32_t dir = 1;
+    if (y0 > y1) {
+        std::swap(x0, x1);
+        std::swap(y0, y1);
+        dir = -1;
+    }
+    const double dxdy = (x1 - x0) / (y1 - y0);
+    const int lastColumn = rowWidth - 1;
+    const double (*pattern)[2] = samples == 4 ? kFour : kCentre;
+    for (int k = 0; k < samples; ++k) {
+        const double sx = pattern[k][0], sy = pattern[k][1];
+        const int rowStart = std::max(0, static_cast<int>(std::ceil(y0 - sy)));
+        const int rowEnd = std::min(rows, static_cast<int>(std::ceil(y1 - sy)));
+        for (int r = rowStart; r < rowEnd; ++r) {
+            const double x = x0 + (r + sy - y0) * dxdy;
+            const int column = std::min(lastColumn, std::max(0, static_cast<int>(std::ceil(x - sx))));
+            windings_[(static_cast<std::size_t>(r) * samples + k) * rowWidth + column] += dir;
+            touch(r, column);
+        }
+    }
+}
+
+Coverage Rasterizer::render(FillRule rule, Sampling sampling)
+{
+    Coverage out;
+    if (lines_.empty())
+        return out;
+    const int bx0 = std::max(clipX0_, static_cast<int>(std::floor(minX_)));
+    const int bx1 = std::min(clipX1_, static_cast<int>(std::ceil(maxX_)));
+    const int by0 = std::max(clipY0_, static_cast<int>(std::floor(minY_)));
+    const int by1 = std::min(clipY1_, static_cast<int>(std::ceil(maxY_)));
+    if (bx1 <= bx0 || by1 <= by0)
+        return out;
+    const int width = bx1 - bx0, height = by1 - by0;
+    const int rowWidth = width + 2;
+    const int subRows = sampling == Sampling::FourSamples ? 4 : 1;
+    const std::size_t cellCount = static_cast<std::size_t>(rowWidth) * height * subRows;
+    // Cells are left zero after every render, so growing is the only clearing.
+    if (sampling == Sampling::Area && cells_.size() < cellCount)
+        cells_.resize(cellCount, 0.0f);
+    if (sampling != Sampling::Area && windings_.size() < cellCount)
+        windings_.resize(cellCount, 0);
+    const int stride = (width + 3) & ~3;
+    mask_.resize(static_cast<std::size_t>(stride) * height);
+    spanMin_.assign(height, rowWidth);
+    spanMax_.assign(height, -1);
+
+    if (sampling == Sampling::Area) {
+        for (const Line& line : lines_)
+            accumulateArea(line, bx0, by0, rowWidth, height);
+    } else {
+        for (const Line& line : lines_)
+            accumulateSamples(line, bx0, by0, rowWidth, height, subRows);
+    }
+
+    // Even-odd keeps the lowest bit of the winding, non-zero any bit.
+    const int32_t insideMask = rule == FillRule::NonZero ? ~0 : 1;
+    const auto areaLevel = [rule](float acc) {
+        float v = std::fabs(acc);
+        if (rule == FillRule::NonZero) {
+            v = std::min(v, 1.0f);
+        } else {
+            v -= 2 * std::floor(v * 0.5f);
+            if (v > 1)
+                v = 2 - v;
+        }
+        return static_cast<uint8_t>(v * 255 + 0.5f);
+    };
+    static const uint8_t levels[5] = {0, 64, 128, 191, 255};
+    for (int r = 0; r < height; ++r) {
+        uint8_t* dst = &mask_[static_cast<std::size_t>(r) * stride];
+        const int first = std::min(spanMin_[r], width), last = std::min(spanMax_[r] + 1, rowWidth);
+        std::memset(dst, 0, static_cast<std::size_t>(first));
+        uint8_t rest = 0; // the coverage right of the last touched cell
+        if (sampling == Sampling::Area) {
+            float* row = &cells_[static_cast<std::size_t>(r) * rowWidth];
+            float acc = 0;
+            for (int x = first; x < last; ++x) {
+                acc += row[x];
+                row[x] = 0;
+                if (x < width)
+                    dst[x] = areaLevel(acc);
+            }
+            rest = areaLevel(acc);
+        } else if (subRows == 1) {
+            int32_t* row = &windings_[static_cast<std::size_t>(r) * rowWidth];
+            int32_t acc = 0;
+            uint8_t level = 0;
+            for (int x = first; x < last; ++x) {
+                if (row[x] != 0) {
+                    acc += row[x];
+                    row[x] = 0;
+                    level = (acc & insideMask) ? 255 : 0;
+                }
+                if (x < width)
+                    dst[x] = level;
+            }
+            rest = level;
+        } else {
+            int32_t* sub[4];
+            for (int k = 0; k < 4; ++k)
+                sub[k] = &windings_[(static_cast<std::size_t>(r) * 4 + k) * rowWidth];
+            int32_t a0 = 0, a1 = 0, a2 = 0, a3 = 0;
+            uint8_t level = 0;
+            for (int x = first; x < last; ++x) {
+                const int32_t c0 = sub[0][x], c1 = sub[1][x], c2 = sub[2][x], c3 = sub[3][x];
+                // Most cells inside a shape change nothing.
+                if ((c0 | c1 | c2 | c3) != 0) {
+                    a0 += c0;
+                    a1 += c1;
+                    a2 += c2;
+                    a3 += c3;
+                    sub[0][x] = sub[1][x] = sub[2][x] = sub[3][x] = 0;
+                    level = levels[((a0 & insideMask) != 0) + ((a1 & insideMask) != 0) + ((a2 & insideMask) != 0) +
+                                   ((a3 & insideMask) != 0)];
+                }
+                if (x < width)
+                    dst[x] = level;
+            }
+            rest = level;
+        }
+        if (last < width)
+            std::memset(dst + last, rest, static_cast<std::size_t>(width - last));
+    }
+    out.x = bx0;
+    out.y = by0;
+    out.width = width;
+    out.height = height;
+    out.stride = stride;
+    out.data = mask_.data();
+    return out;
+}
+
+} // namespace swf

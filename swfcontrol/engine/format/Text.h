@@ -1,0 +1,103 @@
+// Static text (DefineText 1/2) and edit text (DefineEditText) as the timeline
+// keeps them, and the one call that draws them. The timeline stores the tag
+// bodies as they are and finds fonts through FontLookup; each is decoded once,
+// on first use. Drawing hands each glyph outline to a callback, so this layer
+// needs no renderer.
+#pragma once
+
+#include "swfcontrol/engine/format/Font.h"
+#include "swfcontrol/engine/format/Geometry.h"
+#include "swfcontrol/engine/format/Shape.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace swf {
+
+struct TextState;
+
+// A text character's tag (DefineText, DefineText2 or DefineEditText), its
+// body after the character id.
+struct TextCharacter {
+    uint16_t code = 0;
+    std::vector<uint8_t> body;
+
+    // Decoded on first use (shared by copies).
+    mutable std::shared_ptr<TextState> state;
+};
+
+// A DefineFontInfo (13) or DefineFontInfo2 (62) tag, its body after the font id.
+struct FontInfoTag {
+    uint16_t code = 0;
+    std::vector<uint8_t> body;
+};
+
+// A font's tag (DefineFont 1-3; DefineFont4 draws nothing), its body after the
+// font id; the DefineFontInfo/2 tags for it follow in `info`, in file order.
+struct FontCharacter {
+    uint16_t code = 0;
+    std::vector<uint8_t> body;
+    std::vector<FontInfoTag> info;
+
+    // The decoded font (an empty one when the tag is unreadable). Decoded on
+    // first use; adding info afterwards is not seen.
+    const Font& font() const;
+    mutable std::shared_ptr<const Font> decoded;
+};
+
+class FontLookup {
+public:
+    virtual ~FontLookup() = default;
+    // Null when the id names no font.
+    virtual const FontCharacter* font(uint16_t id) const = 0;
+    // The movie's fonts in definition order, null past the last: HTML text
+    // picks fonts by name.
+    virtual const FontCharacter* fontAt(std::size_t index) const
+    {
+        (void)index;
+        return nullptr;
+    }
+};
+
+// Receives one outline to fill with `color` (before the colour transform):
+// glyphs, and the background and border of an edit text box. `toPixels` maps
+// the shape's own units to frame pixels.
+using GlyphSink = std::function<void(const Shape& glyph, const Matrix& toPixels, Rgba color)>;
+
+// Draws a text character placed with `toPixels` (character twips to pixels).
+void drawText(const TextCharacter& text, const FontLookup& fonts, const Matrix& toPixels, const GlyphSink& sink);
+
+// The character's bounds in its own twips (TextBounds / the edit text's Bounds).
+Rect textBounds(const TextCharacter& text);
+
+// Static text, decoded. Each record is resolved: the font, colour, position
+// and height it draws with, carried over from earlier records as the format
+// says.
+struct TextGlyph {
+    uint32_t index = 0;
+    int32_t advance = 0;
+};
+
+struct TextRecord {
+    uint16_t fontId = 0;
+    Rgba color;
+    int32_t x = 0, y = 0;
+    uint16_t height = 0;
+    std::vector<TextGlyph> glyphs;
+};
+
+struct StaticText {
+    Rect bounds;
+    Matrix matrix;
+    std::vector<TextRecord> records;
+};
+
+// `version` 1 (DefineText, RGB colours) or 2 (RGBA). False when the records
+// are cut short; `out` then holds the complete ones.
+bool readStaticText(const uint8_t* body, std::size_t size, int version, StaticText& out, std::string& reason);
+
+} // namespace swf

@@ -1,0 +1,93 @@
+// Plays a movie: its root timeline and every sprite's, the display lists they
+// build, the actions they run and the buttons the mouse drives, and draws the
+// result through a Renderer. What swfrender and the stand-in control use;
+// both call it from one thread.
+//
+// The control's IShockwaveFlash members map one to one: Play/StopPlay/
+// IsPlaying/Playing -> play/stop/isPlaying; GotoFrame, FrameNum, TGotoFrame
+// and TCurrentFrame of "/" -> gotoFrame/currentFrame (0-based, as they are);
+// TotalFrames -> totalFrames; Rewind/Forward/Back; Loop -> setLoop/loop;
+// Quality/Quality2 -> setQuality (low, or high for anything better);
+// BackgroundColor -> background. Its clock calls advance() every
+// 1/frameRate() seconds and render() before each paint.
+#pragma once
+
+#include "swfcontrol/engine/draw/Renderer.h"
+#include "swfcontrol/engine/format/Geometry.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace swf {
+
+// getURL("FSCommand:<command>", <args>) from the movie's actions.
+using FsCommandHandler = std::function<void(const std::string& command, const std::string& args)>;
+
+struct PlayerLimits {
+    std::size_t maxMovieBytes = 128u * 1024u * 1024u; // uncompressed
+    std::size_t maxInstances = 50000; // live display objects, all timelines together
+    unsigned maxNesting = 64;          // sprites within sprites
+    std::size_t maxDrawsPerFrame = 50000;  // shapes and glyphs
+    std::size_t maxEdgesPerFrame = 8000000; // edges of the shapes drawn
+    std::size_t maxActionsPerTick = 200000; // action records run in one tick
+};
+
+class MoviePlayer {
+public:
+    MoviePlayer();
+    ~MoviePlayer();
+    MoviePlayer(const MoviePlayer&) = delete;
+    MoviePlayer& operator=(const MoviePlayer&) = delete;
+
+    // Loads a movie and shows its first frame (its actions run). On failure
+    // returns false with one plain sentence for the user; the player is then
+    // empty.
+    bool load(const uint8_t* data, std::size_t size, std::string& reason,
+              const PlayerLimits& limits = PlayerLimits());
+    bool loaded() const;
+
+    // The stage in pixels, truncated (twips / 20), at least 0.
+    int stageWidth() const;
+    int stageHeight() const;
+    double frameRate() const; // frames per second
+    unsigned version() const;
+    Rgba background() const;
+    uint32_t totalFrames() const; // of the root timeline, at least 1
+
+    // One tick at the frame rate: every playing timeline moves on a frame,
+    // then the actions of the frames entered run.
+    void advance();
+    // Draws the current frame: resizes the renderer to the stage when needed
+    // (nothing is drawn for a stage past 16384 pixels a side or 64 M pixels).
+    void render(Renderer& renderer);
+
+    // The root timeline. Frames are 0-based.
+    void play();
+    void stop();
+    bool isPlaying() const;
+    void gotoFrame(uint32_t frame); // keeps playing or stopped as it was
+    uint32_t currentFrame() const;
+    void rewind();  // frame 0, stopped
+    void forward(); // next frame, stopped
+    void back();    // previous frame, stopped
+    void setLoop(bool loop); // at the last frame: back to the first, or stop
+    bool loop() const;
+    void setQuality(Quality quality);
+    Quality quality() const;
+
+    // The mouse in stage pixels; buttons change state and run their actions.
+    void mouseMove(double x, double y);
+    void mouseDown();
+    void mouseUp();
+
+    void setFsCommandHandler(FsCommandHandler handler);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace swf

@@ -1,0 +1,243 @@
+#include <gtest/gtest.h>
+
+#include "swfcontrol/engine/draw/Renderer.h"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <string>
+#include <vector>
+
+using namespace swf;
+
+namespace {
+
+// A rectangle in twips filled with `fill`, drawn clockwise on screen.
+Shape rectShape(int x0, int y0, int x1, int y1, const FillStyle& fill)
+{
+    Shape s;
+    s.fills.push_back(fill);
+    const int xs[5] = {x0, x1, x1, x0, x0}, ys[5] = {y0, y0, y1, y1, y0};
+    for (int i = 0; i < 4; ++i) {
+        ShapeEdge e;
+        e.x0 = xs[i], e.y0 = ys[i], e.x1 = xs[i + 1], e.y1 = ys[i + 1];
+        e.fill1 = 1;
+        s.edges.push_back(e);
+    }
+    StyleGroup g;
+    g.fillCount = 1;
+    g.edgeCount = 4;
+    s.groups.push_back(g);
+    s.bounds = s.edgeBounds = Rect{x0, x1, y0, y1};
+    return s;
+}
+
+FillStyle solid(uint8_t r, uint8_t g, uint8_t b, uint8_t a = 255)
+{
+    FillStyle f;
+    f.color = Rgba{r, g, b, a};
+    return f;
+}
+
+const Matrix kTwips{0.05, 0, 0, 0.05, 0, 0};
+
+uint32_t argb(uint8_t a, uint8_t r, uint8_t g, uint8_t b) { return uint32_t(a) << 24 | r << 16 | g << 8 | b; }
+
+// Channels within `tol` of each other.
+::testing::AssertionResult near(uint32_t actual, uint32_t expected, int tol = 1)
+{
+    for (int shift = 0; shift < 32; shift += 8) {
+        if (std::abs(int((actual >> shift) & 0xff) - int((expected >> shift) & 0xff)) > tol)
+        {
+            char text[40];
+            std::snprintf(text, sizeof text, "%08x != %08x", actual, expected);
+            return ::testing::AssertionFailure() << text;
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+class Bitmaps : public BitmapSource {
+public:
+    Bitmap checker; // 2 x 2: red, green / blue, white
+    Bitmaps()
+    {
+        checker.width = checker.height = 2;
+        checker.pixels = {argb(255, 255, 0, 0), argb(255, 0, 255, 0), argb(255, 0, 0, 255), argb(255, 255, 255, 255)};
+    }
+    const Bitmap* bitmap(uint16_t id) override { return id == 1 ? &checker : nullptr; }
+};
+
+} // namespace
+
+TEST(Renderer, BlendModesCompositeTheLayerOntoItsParent)
+{
+    struct Case {
+        BlendMode mode;
+        Rgba layer;
+        uint32_t expected; // over an opaque (200, 100, 50) in a layer of its own, over black
+    };
+    const Case cases[] = {
+        {BlendMode::Normal, {0, 0, 255, 128}, argb(255, 100, 50, 153)},
+        {BlendMode::Layer, {0, 0, 255, 255}, argb(255, 0, 0, 255)},
+        {BlendMode::Multiply, {128, 255, 0, 255}, argb(255, 100, 100, 0)},
+        {BlendMode::Screen, {128, 0, 255, 255}, argb(255, 228, 100, 255)},
+        {BlendMode::Lighten, {100, 200, 0, 255}, argb(255, 200, 200, 50)},
+        {BlendMode::Darken, {100, 200, 0, 255}, argb(255, 100, 100, 0)},
+        {BlendMode::Difference, {100, 200, 0, 255}, argb(255, 100, 100, 50)},
+        {BlendMode::Add, {100, 200, 10, 255}, argb(255, 255, 255, 60)},
+        {BlendMode::Subtract, {100, 200, 10, 255}, argb(255, 100, 0, 40)},
+        {BlendMode::Invert, {9, 9, 9, 255}, argb(255, 55, 155, 205)},
+        {BlendMode::Overlay, {255, 255, 255, 255}, argb(255, 255, 200, 100)},
+        {BlendMode::HardLight, {0, 0, 0, 255}, argb(255, 0, 0, 0)},
+        // These two change the parent layer's alpha, and black shows through.
+        {BlendMode::Alpha, {0, 0, 0, 128}, argb(255, 100, 50, 25)},
+        {BlendMode::Erase, {0, 0, 0, 128}, argb(255, 100, 50, 25)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.mode));
+        Renderer r;
+        ASSERT_TRUE(r.resize(4, 4));
+        r.setQuality(Quality::Low);
+        r.clear(Rgba{0, 0, 0, 255});
+        r.beginLayer(BlendMode::Layer);
+        r.drawShape(rectShape(0, 0, 80, 80, solid(200, 100, 50)), kTwips, ColorTransform(), nullptr);
+        r.beginLayer(c.mode);
+        r.drawShape(rectShape(0, 0, 40, 80, solid(c.layer.r, c.layer.g, c.layer.b, c.layer.a)), kTwips,
+                    ColorTransform(), nullptr);
+        r.endLayer(ColorTransform());
+        r.endLayer(ColorTransform());
+        EXPECT_TRUE(near(r.pixels()[4 + 1], c.expected));
+        // Outside the layer's drawing the parent stays.
+        EXPECT_TRUE(near(r.pixels()[4 + 3], argb(255, 200, 100, 50)));
+        // Straight on the stage, alpha and erase change nothing.
+        if (c.mode == BlendMode::Alpha || c.mode == BlendMode::Erase) {
+            r.beginLayer(c.mode);
+            r.drawShape(rectShape(0, 0, 80, 80, solid(0, 0, 0, 128)), kTwips, ColorTransform(), nullptr);
+            r.endLayer(ColorTransform());
+            EXPECT_TRUE(near(r.pixels()[4 + 1], c.expected));
+        }
+    }
+}
+
+TEST(Renderer, NestedMasksClipToTheirIntersection)
+{
+    Renderer r;
+    ASSERT_TRUE(r.resize(8, 1));
+    r.setQuality(Quality::Low);
+    r.clear(Rgba{0, 0, 0, 255});
+    r.beginMask();
+    // Colour and alpha of a mask do not matter, only its coverage.
+    r.drawShape(rectShape(0, 0, 100, 20, solid(0, 0, 0, 0)), kTwips, ColorTransform(), nullptr);
+    r.endMask();
+    r.beginMask();
+    r.drawShape(rectShape(60, 0, 160, 20, solid(1, 2, 3)), kTwips, ColorTransform(), nullptr);
+    r.endMask();
+    r.drawShape(rectShape(0, 0, 160, 20, solid(255, 255, 255)), kTwips, ColorTransform(), nullptr);
+    r.popMask();
+    r.drawShape(rectShape(140, 0, 160, 20, solid(255, 0, 0)), kTwips, ColorTransform(), nullptr);
+    r.popMask();
+    r.drawShape(rectShape(0, 0, 20, 20, solid(0, 255, 0)), kTwips, ColorTransform(), nullptr);
+    const uint32_t black = argb(255, 0, 0, 0), white = argb(255, 255, 255, 255);
+    const uint32_t expected[8] = {argb(255, 0, 255, 0), black, black, white, white, black, black, black};
+    for (int x = 0; x < 8; ++x)
+        EXPECT_TRUE(near(r.pixels()[x], expected[x], 0)) << "pixel " << x;
+}
+
+TEST(Renderer, GradientAndBitmapPaints)
+{
+    Bitmaps bitmaps;
+    struct Case {
+        std::string name;
+        FillStyle fill;
+        ColorTransform cxform;
+        std::vector<std::pair<int, uint32_t>> pixels; // x in a 16 x 1 frame
+    };
+    FillStyle linear;
+    linear.kind = FillKind::LinearGradient;
+    linear.gradient.stops = {{0, Rgba{0, 0, 0, 255}}, {255, Rgba{255, 0, 0, 255}}};
+    // The gradient square (32768 wide) over pixels 4..8: 80 twips. Position
+    // t of pixel x is (x + 0.5 - 4) / 4, shown by red 256 t - 0.5.
+    linear.matrix = Matrix{80.0 / 32768, 0, 0, 80.0 / 32768, 120, 0};
+    FillStyle reflect = linear, repeat = linear;
+    reflect.gradient.spread = SpreadMode::Reflect;
+    repeat.gradient.spread = SpreadMode::Repeat;
+    FillStyle radial = linear;
+    radial.kind = FillKind::RadialGradient;
+    radial.matrix.tx = 160;
+
+    FillStyle tiles;
+    tiles.kind = FillKind::Bitmap;
+    tiles.bitmapId = 1;
+    tiles.bitmapSmooth = false;
+    tiles.matrix = Matrix{20, 0, 0, 20, 0, 0}; // one bitmap pixel per frame pixel
+    FillStyle clipped = tiles;
+    clipped.bitmapRepeat = false;
+    FillStyle missing = tiles;
+    missing.bitmapId = 7;
+    ColorTransform half;
+    half.mulR = half.mulG = half.mulB = half.mulA = 0.5f;
+    ColorTransform blueToRed;
+    blueToRed.mulB = 0;
+    blueToRed.addR = 255;
+
+    const uint32_t red = argb(255, 255, 0, 0), green = argb(255, 0, 255, 0), grey = argb(255, 50, 50, 50);
+    const std::vector<Case> cases = {
+        {"linear pads beyond its ends", linear, {}, {{0, argb(255, 0, 0, 0)}, {15, red}, {6, argb(255, 160, 0, 0)}}},
+        {"reflect mirrors past the end", reflect, {}, {{9, argb(255, 160, 0, 0)}, {10, argb(255, 96, 0, 0)}}},
+        {"repeat starts over past the end", repeat, {}, {{9, argb(255, 96, 0, 0)}, {10, argb(255, 160, 0, 0)}}},
+        {"radial from its centre", radial, {}, {{8, argb(255, 90, 0, 0)}, {0, red}}},
+        {"colour transform on the stops", linear, blueToRed, {{0, red}}},
+        {"bitmap repeats", tiles, {}, {{0, red}, {1, green}, {2, red}, {3, green}}},
+        {"clipped bitmap stretches its edge", clipped, {}, {{1, green}, {5, green}, {15, green}}},
+        {"alpha-only transform on a bitmap", tiles, half, {{0, argb(255, 152, 25, 25)}}},
+        {"missing bitmap paints nothing", missing, {}, {{0, grey}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Renderer r;
+        ASSERT_TRUE(r.resize(16, 1));
+        r.setQuality(Quality::High);
+        r.clear(Rgba{50, 50, 50, 255});
+        r.drawShape(rectShape(0, 0, 320, 20, c.fill), kTwips, c.cxform, &bitmaps);
+        for (const auto& p : c.pixels)
+            EXPECT_TRUE(near(r.pixels()[p.first], p.second, 2)) << "pixel " << p.first;
+    }
+}
+
+TEST(Renderer, DamagedShapesDrawWhatIsSound)
+{
+    Renderer r;
+    ASSERT_TRUE(r.resize(16, 16));
+    EXPECT_FALSE(r.resize(100000, 100000));
+    EXPECT_EQ(r.width(), 16);
+    r.clear(Rgba{0, 0, 0, 255});
+    Shape s = rectShape(0, 0, 200, 200, solid(255, 255, 255));
+    // Styles and edges out of range, an open contour, a far-off curve.
+    s.groups[0].fillCount = 9;
+    s.groups[0].lineCount = 3;
+    s.groups[0].edgeCount = 1000;
+    s.edges[2].line = 7;
+    s.edges[1].fill0 = 40;
+    ShapeEdge far;
+    far.curved = true;
+    far.cx = std::numeric_limits<int32_t>::max();
+    far.x1 = std::numeric_limits<int32_t>::min();
+    far.fill1 = 1;
+    s.edges.push_back(far);
+    StyleGroup stray;
+    stray.firstFill = 50;
+    stray.fillCount = 2;
+    stray.firstEdge = 70;
+    stray.edgeCount = 5;
+    s.groups.push_back(stray);
+    r.drawShape(s, kTwips, ColorTransform(), nullptr);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    r.drawShape(s, Matrix{nan, 0, 0, 1, 0, 0}, ColorTransform(), nullptr);
+    r.drawShape(s, Matrix{1e300, 0, 0, 1e300, -1e300, 0}, ColorTransform(), nullptr);
+    // Unbalanced mask and layer calls are ignored.
+    r.popMask();
+    r.endMask();
+    r.endLayer(ColorTransform());
+    EXPECT_TRUE(near(r.pixels()[5 * 16 + 5], argb(255, 255, 255, 255), 0));
+}
