@@ -231,11 +231,11 @@ const Font& FontCharacter::font() const
     if (!ok)
         *f = Font();
     if (f->version == 1) {
-        for (const FontInfoTag& info : info) {
-            if (info.code != kTagDefineFontInfo && info.code != kTagDefineFontInfo2)
+        for (const FontInfoTag& tag : info) {
+            if (tag.code != kTagDefineFontInfo && tag.code != kTagDefineFontInfo2)
                 continue;
-            readFontInfo(info.code == kTagDefineFontInfo2, info.body.empty() ? nullptr : info.body.data(),
-                         info.body.size(), *f, reason);
+            readFontInfo(tag.code == kTagDefineFontInfo2, tag.body.empty() ? nullptr : tag.body.data(),
+                         tag.body.size(), *f, reason);
         }
     }
     decoded = f;
