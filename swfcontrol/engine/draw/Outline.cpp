@@ -25,14 +25,20 @@ void ContourLinker::link(const std::vector<DirectedEdge>& edges, std::vector<uin
     order.clear();
     ends.clear();
     const uint32_t n = static_cast<uint32_t>(edges.size());
-    byStart_.resize(n);
-    for (uint32_t i = 0; i < n; ++i)
-        byStart_[i] = {pointKey(edges[i].x0, edges[i].y0), i};
-    std::sort(byStart_.begin(), byStart_.end());
     used_.assign(n, 0);
+    bool indexed = false;
 
-    // Finds an unused edge starting at `key`, earliest in file order.
+    // Finds an unused edge starting at `key`, earliest in file order. Most
+    // shapes list their edges in drawing order, so the index is built only
+    // when a contour does not simply continue with the next edge.
     auto find = [&](uint64_t key) -> int64_t {
+        if (!indexed) {
+            byStart_.resize(n);
+            for (uint32_t i = 0; i < n; ++i)
+                byStart_[i] = {pointKey(edges[i].x0, edges[i].y0), i};
+            std::sort(byStart_.begin(), byStart_.end());
+            indexed = true;
+        }
         auto it = std::lower_bound(byStart_.begin(), byStart_.end(), std::make_pair(key, uint32_t(0)));
         for (; it != byStart_.end() && it->first == key; ++it) {
             if (!used_[it->second])

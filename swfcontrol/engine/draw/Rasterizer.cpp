@@ -161,6 +161,13 @@ namespace {
 const double kCentre[1][2] = {{0.5, 0.5}};
 const double kFour[4][2] = {{0.375, 0.125}, {0.875, 0.375}, {0.125, 0.625}, {0.625, 0.875}};
 
+// std::ceil without the library call, for the small values met here.
+inline int ceilInt(double v)
+{
+    const int i = static_cast<int>(v);
+    return i < v ? i + 1 : i;
+}
+
 } // namespace
 
 // Each sub-row's cells get the winding change of the edges that cross its
@@ -184,11 +191,11 @@ void Rasterizer::accumulateSamples(const Line& line, int bx0, int by0, int rowWi
     const double (*pattern)[2] = samples == 4 ? kFour : kCentre;
     for (int k = 0; k < samples; ++k) {
         const double sx = pattern[k][0], sy = pattern[k][1];
-        const int rowStart = std::max(0, static_cast<int>(std::ceil(y0 - sy)));
-        const int rowEnd = std::min(rows, static_cast<int>(std::ceil(y1 - sy)));
+        const int rowStart = std::max(0, ceilInt(y0 - sy));
+        const int rowEnd = std::min(rows, ceilInt(y1 - sy));
         for (int r = rowStart; r < rowEnd; ++r) {
             const double x = x0 + (r + sy - y0) * dxdy;
-            const int column = std::min(lastColumn, std::max(0, static_cast<int>(std::ceil(x - sx))));
+            const int column = std::min(lastColumn, std::max(0, ceilInt(x - sx)));
             windings_[(static_cast<std::size_t>(r) * samples + k) * rowWidth + column] += dir;
             touch(r, column);
         }
