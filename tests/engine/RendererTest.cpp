@@ -241,3 +241,56 @@ TEST(Renderer, DamagedShapesDrawWhatIsSound)
     r.endLayer(ColorTransform());
     EXPECT_TRUE(near(r.pixels()[5 * 16 + 5], argb(255, 255, 255, 255), 0));
 }
+
+TEST(Renderer, FillEdgesBecomeClosedContours)
+{
+    struct E {
+        int x0, y0, x1, y1;
+        uint32_t fill0, fill1;
+    };
+    struct Case {
+        std::string name;
+        std::vector<E> edges;
+        bool nonZero;
+        const char* row; // the middle row of an 8 x 8 frame: '.' background, 'a' fill 1, 'b' fill 2
+    };
+    const std::vector<Case> cases = {
+        {"edges out of order, some naming the fill on their left",
+         {{40, 40, 40, 120, 1, 0}, {120, 40, 120, 120, 0, 1}, {120, 120, 40, 120, 0, 1}, {120, 40, 40, 40, 1, 0}},
+         true, "..aaaa.."},
+        {"an open contour closes with a straight line",
+         {{40, 40, 120, 40, 0, 1}, {120, 40, 120, 120, 0, 1}, {120, 120, 40, 120, 0, 1}}, false, "..aaaa.."},
+        {"an edge with the same fill on both sides leaves no seam",
+         {{40, 40, 120, 40, 0, 1}, {120, 40, 120, 120, 0, 1}, {120, 120, 40, 120, 0, 1}, {40, 120, 40, 40, 0, 1},
+          {80, 40, 80, 120, 1, 1}},
+         false, "..aaaa.."},
+        {"two fills share an edge",
+         {{20, 40, 80, 40, 0, 1}, {80, 40, 80, 120, 2, 1}, {80, 120, 20, 120, 0, 1}, {20, 120, 20, 40, 0, 1},
+          {80, 40, 140, 40, 0, 2}, {140, 40, 140, 120, 0, 2}, {140, 120, 80, 120, 0, 2}},
+         false, ".aaabbb."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Shape s;
+        s.fills = {solid(255, 0, 0), solid(0, 0, 255)};
+        for (const E& e : c.edges) {
+            ShapeEdge edge;
+            edge.x0 = e.x0, edge.y0 = e.y0, edge.x1 = e.x1, edge.y1 = e.y1;
+            edge.fill0 = e.fill0, edge.fill1 = e.fill1;
+            s.edges.push_back(edge);
+        }
+        s.groups.push_back(StyleGroup{0, 2, 0, 0, 0, s.edges.size()});
+        s.nonZeroWinding = c.nonZero;
+        Renderer r;
+        ASSERT_TRUE(r.resize(8, 8));
+        r.setQuality(Quality::Low);
+        r.clear(Rgba{0, 0, 0, 255});
+        r.drawShape(s, kTwips, ColorTransform(), nullptr);
+        std::string row;
+        for (int x = 0; x < 8; ++x) {
+            const uint32_t p = r.pixels()[4 * 8 + x];
+            row += p == argb(255, 255, 0, 0) ? 'a' : p == argb(255, 0, 0, 255) ? 'b' : p == argb(255, 0, 0, 0) ? '.' : '?';
+        }
+        EXPECT_EQ(row, c.row);
+    }
+}
