@@ -90,6 +90,7 @@ void GradientRamp::build(const Gradient& gradient, const ColorTransform& cxform)
     struct Stop {
         double ratio;
         double c[4];
+        int bytes[4]; // the transformed colour, 0..255
     };
     Stop stops[16];
     int n = 0;
@@ -104,6 +105,7 @@ void GradientRamp::build(const Gradient& gradient, const ColorTransform& cxform)
         for (int k = 0; k < 3; ++k)
             stop.c[k] = linear ? toLinear(rgb[k]) : rgb[k];
         stop.c[3] = c.a / 255.0;
+        stop.bytes[0] = c.r, stop.bytes[1] = c.g, stop.bytes[2] = c.b, stop.bytes[3] = c.a;
     }
     empty_ = n == 0;
     if (empty_)
@@ -122,6 +124,19 @@ void GradientRamp::build(const Gradient& gradient, const ColorTransform& cxform)
         double c[4];
         if (seg + 1 == n || r <= stops[seg].ratio) {
             std::copy(stops[seg].c, stops[seg].c + 4, c);
+        } else if (!linear) {
+            // Whole levels, rounded down: the reference ramps step where
+            // exact integer interpolation does. Doubles would land a hair
+            // under whole values and step one ratio early.
+            const Stop& a = stops[seg];
+            const Stop& b = stops[seg + 1];
+            const int span = static_cast<int>(b.ratio - a.ratio), into = r - static_cast<int>(a.ratio);
+            for (int k = 0; k < 4; ++k) {
+                const int num = (b.bytes[k] - a.bytes[k]) * into;
+                const int step = num >= 0 ? num / span : -((-num + span - 1) / span);
+                texels[r][k] = (a.bytes[k] + step) / 255.0;
+            }
+            continue;
         } else {
             const Stop& a = stops[seg];
             const Stop& b = stops[seg + 1];
