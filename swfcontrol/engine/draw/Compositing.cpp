@@ -188,7 +188,10 @@ void blendLayer(BlendMode mode, pixman_image_t* layer, pixman_image_t* parent, L
                 } else {
                     // The parent keeps its pixels in proportion to the
                     // layer's alpha (alpha) or to what it leaves (erase).
-                    uint32_t keep = mode == BlendMode::Alpha ? sa : 255 - sa;
+                    // Pixels the layer left fully transparent, even inside
+                    // a shape (a gradient fading to nothing), leave the
+                    // parent alone, as in the reference images.
+                    uint32_t keep = sa == 0 ? 255 : mode == BlendMode::Alpha ? sa : 255 - sa;
                     if (c)
                         keep = 255 - div255((255 - keep) * c[x]);
                     if (keep != 255) {
