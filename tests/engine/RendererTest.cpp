@@ -294,3 +294,37 @@ TEST(Renderer, FillEdgesBecomeClosedContours)
         EXPECT_EQ(row, c.row);
     }
 }
+
+TEST(Renderer, FillsOfOneShapeMeetWithoutASeam)
+{
+    // A 10 x 3 pixel rectangle split by a slanted edge into two fills: at
+    // high quality the pixels along the split are partly covered by each,
+    // and must come out fully covered, not showing the black beneath.
+    Shape s;
+    s.fills = {solid(255, 255, 255), solid(255, 255, 255)};
+    const int pts[6][2] = {{0, 0}, {70, 0}, {200, 0}, {200, 60}, {130, 60}, {0, 60}};
+    const uint32_t fillOf[6] = {1, 2, 2, 2, 1, 1};
+    for (int i = 0; i < 6; ++i) {
+        ShapeEdge e;
+        e.x0 = pts[i][0], e.y0 = pts[i][1], e.x1 = pts[(i + 1) % 6][0], e.y1 = pts[(i + 1) % 6][1];
+        e.fill1 = fillOf[i];
+        s.edges.push_back(e);
+    }
+    ShapeEdge split;
+    split.x0 = 70, split.y0 = 0, split.x1 = 130, split.y1 = 60;
+    split.fill0 = 2;
+    split.fill1 = 1;
+    s.edges.push_back(split);
+    StyleGroup g;
+    g.fillCount = 2;
+    g.edgeCount = static_cast<uint32_t>(s.edges.size());
+    s.groups.push_back(g);
+    s.bounds = s.edgeBounds = Rect{0, 200, 0, 60};
+    Renderer r;
+    ASSERT_TRUE(r.resize(10, 3));
+    r.setQuality(Quality::High);
+    r.clear(Rgba{0, 0, 0, 255});
+    r.drawShape(s, kTwips, ColorTransform(), nullptr);
+    for (int i = 0; i < 30; ++i)
+        EXPECT_TRUE(near(r.pixels()[i], argb(255, 255, 255, 255))) << i;
+}

@@ -109,6 +109,10 @@ struct Renderer::State {
     int width = 0, height = 0;
     Quality quality = Quality::High;
     Surface frame;
+    // Where the fills of one shape gather before they go onto the target
+    // together (see drawShape); kept clear outside its dirty box.
+    Surface shapeFills;
+    bool gathering = false;
     // Layers in use are layers[0 .. layerDepth); the rest wait for reuse.
     std::vector<std::unique_ptr<Surface>> layers;
     std::size_t layerDepth = 0;
@@ -127,12 +131,26 @@ struct Renderer::State {
     std::size_t nextRamp = 0;
     BitmapCache bitmapCache;
 
-    Surface& target() { return layerDepth ? *layers[layerDepth - 1] : frame; }
+    Surface& layerTarget() { return layerDepth ? *layers[layerDepth - 1] : frame; }
+    Surface& target() { return gathering ? shapeFills : layerTarget(); }
+    bool beginGathering();
+    void endGathering();
     Surface* parentOfTop() { return layerDepth >= 2 ? layers[layerDepth - 2].get() : &frame; }
     // High quality measures coverage as 4x multisampling does: that is how
     // the movies' reference images were drawn, and it costs less than exact
     // areas.
-    Sampling sampling() const { return quality == Quality::High ? Sampling::FourSamples : Sampling::Centre; }
+    Sampling sampling() const
+    {
+        if (quality != Quality::High)
+            return Sampling::Centre;
+        // What goes into a blend-mode layer was drawn with finer
+        // anti-aliasing in the reference images: exact areas match it.
+        for (std::size_t i = 0; i < layerDepth; ++i) {
+            if (layers[i]->mode != BlendMode::Normal && layers[i]->mode != BlendMode::Layer)
+                return Sampling::Area;
+        }
+        return Sampling::FourSamples;
+    }
 
     MaskLayer* topMask() { return maskDepth ? masks[maskDepth - 1].get() : nullptr; }
     MaskLayer* buildingMask()
@@ -180,8 +198,8 @@ void Renderer::State::compositeImage(const Coverage& cov, pixman_image_t* src, i
     Surface& dst = target();
     pixman_image_t* mask = a8Image(cov);
     if (mask) {
-        pixman_image_composite32(PIXMAN_OP_OVER, src, mask, dst.image, srcX, srcY, 0, 0, cov.x, cov.y, cov.width,
-                                 cov.height);
+        pixman_image_composite32(gathering ? PIXMAN_OP_ADD : PIXMAN_OP_OVER, src, mask, dst.image, srcX, srcY, 0, 0,
+                                 cov.x, cov.y, cov.width, cov.height);
         pixman_image_unref(mask);
     }
     dst.dirty.unite(cov.x, cov.y, cov.x + cov.width, cov.y + cov.height);
@@ -289,6 +307,38 @@ void Renderer::State::paint(Coverage cov, const FillStyle* fill, Rgba solid, con
     }
 }
 
+bool Renderer::State::beginGathering()
+{
+    const std::size_t count = static_cast<std::size_t>(width) * height;
+    if (shapeFills.pixels.size() != count || !shapeFills.image) {
+        if (shapeFills.image)
+            pixman_image_unref(shapeFills.image);
+        shapeFills.pixels.assign(count, 0);
+        shapeFills.image = pixman_image_create_bits(PIXMAN_a8r8g8b8, width, height, shapeFills.pixels.data(), width * 4);
+        if (!shapeFills.image)
+            return false;
+    }
+    shapeFills.dirty = Box{};
+    gathering = true;
+    return true;
+}
+
+void Renderer::State::endGathering()
+{
+    gathering = false;
+    const Box box = shapeFills.dirty.intersect(Box{0, 0, width, height});
+    if (box.empty())
+        return;
+    Surface& dst = layerTarget();
+    pixman_image_composite32(PIXMAN_OP_OVER, shapeFills.image, nullptr, dst.image, box.x0, box.y0, 0, 0, box.x0,
+                             box.y0, box.x1 - box.x0, box.y1 - box.y0);
+    dst.dirty.unite(box.x0, box.y0, box.x1, box.y1);
+    for (int y = box.y0; y < box.y1; ++y) {
+        uint32_t* row = &shapeFills.pixels[static_cast<std::size_t>(y) * width];
+        std::fill(row + box.x0, row + box.x1, 0u);
+    }
+}
+
 Renderer::Renderer() : state_(new State) {}
 
 Renderer::~Renderer() = default;
@@ -305,6 +355,11 @@ bool Renderer::resize(int width, int height)
     s.layerDepth = 0;
     s.masks.clear();
     s.maskDepth = 0;
+    // Sized anew on first use: the same pixel count may come with another width.
+    if (s.shapeFills.image)
+        pixman_image_unref(s.shapeFills.image);
+    s.shapeFills.image = nullptr;
+    s.shapeFills.pixels.clear();
     if (s.frame.image)
         pixman_image_unref(s.frame.image);
     s.frame.image = nullptr;
@@ -389,6 +444,17 @@ void Renderer::drawShape(const Shape& shape, const Matrix& matrix, const ColorTr
                 s.lineEdges[l].push_back(static_cast<uint32_t>(k));
         }
 
+        // Anti-aliased fills of one shape that meet along an edge share its
+        // pixels: each covers part, and together they cover it all. Drawn
+        // one over the other they would leave the background showing
+        // through a seam, so they are summed first and drawn as one.
+        bool gather = false;
+        if (aa != Sampling::Centre && !s.buildingMask()) {
+            uint32_t used = 0;
+            for (uint32_t i = 0; i < fillCount && used < 2; ++i)
+                used += s.fillEdges[i].empty() ? 0 : 1;
+            gather = used > 1 && s.beginGathering();
+        }
         for (uint32_t i = 0; i < fillCount; ++i) {
             if (s.fillEdges[i].empty())
                 continue;
@@ -398,6 +464,8 @@ void Renderer::drawShape(const Shape& shape, const Matrix& matrix, const ColorTr
             s.paint(s.raster.render(rule, aa), solidFill ? nullptr : &fill, solidFill ? *solidFill : Rgba{}, cxform,
                     bitmaps, toPixels);
         }
+        if (gather)
+            s.endGathering();
 
         // Strokes take no part in a clip mask's shape.
         for (uint32_t i = 0; i < lineCount && !s.buildingMask(); ++i) {
