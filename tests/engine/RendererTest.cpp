@@ -254,7 +254,27 @@ TEST(Renderer, FillEdgesBecomeClosedContours)
         bool nonZero;
         const char* row; // the middle row of an 8 x 8 frame: '.' background, 'a' fill 1, 'b' fill 2
     };
+    // A square's sides cut into `parts` edges each, listed last to first, so
+    // that every edge must be looked up by its start point (a fill with
+    // many edges takes another way to find them than one with few).
+    const auto backwards = [](int lo, int hi, int parts, std::vector<E>& out) {
+        const int corner[5][2] = {{lo, lo}, {hi, lo}, {hi, hi}, {lo, hi}, {lo, lo}};
+        std::vector<E> edges;
+        for (int side = 0; side < 4; ++side) {
+            for (int k = 0; k < parts; ++k) {
+                const int* a = corner[side];
+                const int* b = corner[side + 1];
+                const auto at = [&](int i, int j) { return a[i] + (b[i] - a[i]) * j / parts; };
+                edges.push_back({at(0, k), at(1, k), at(0, k + 1), at(1, k + 1), 0, 1});
+            }
+        }
+        out.insert(out.end(), edges.rbegin(), edges.rend());
+    };
+    std::vector<E> squareAndHole;
+    backwards(40, 120, 8, squareAndHole);
+    backwards(60, 100, 2, squareAndHole);
     const std::vector<Case> cases = {
+        {"forty edges listed backwards, around a hole", squareAndHole, false, "..a..a.."},
         {"edges out of order, some naming the fill on their left",
          {{40, 40, 40, 120, 1, 0}, {120, 40, 120, 120, 0, 1}, {120, 120, 40, 120, 0, 1}, {120, 40, 40, 40, 1, 0}},
          true, "..aaaa.."},
