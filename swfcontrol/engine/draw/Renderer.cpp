@@ -1,0 +1,604 @@
+#include "swfcontrol/engine/draw/Renderer.h"
+
+#include "swfcontrol/engine/draw/Compositing.h"
+#include "swfcontrol/engine/draw/Gradient.h"
+#include "swfcontrol/engine/draw/Outline.h"
+#include "swfcontrol/engine/draw/Rasterizer.h"
+#include "swfcontrol/engine/draw/Stroker.h"
+
+#include <pixman.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace swf {
+
+namespace {
+
+// Frames larger than this are refused: 16384 x 16384 is the largest stage
+// the format's 16-bit twip sizes can give once scaled.
+constexpr int kMaxSide = 16384;
+constexpr std::size_t kMaxPixels = 64u * 1024u * 1024u;
+
+struct Box {
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    bool empty() const { return x1 <= x0 || y1 <= y0; }
+    void unite(int ax0, int ay0, int ax1, int ay1)
+    {
+        if (ax1 <= ax0 || ay1 <= ay0)
+            return;
+        if (empty()) {
+            *this = {ax0, ay0, ax1, ay1};
+            return;
+        }
+        x0 = std::min(x0, ax0), y0 = std::min(y0, ay0), x1 = std::max(x1, ax1), y1 = std::max(y1, ay1);
+    }
+    Box intersect(const Box& o) const
+    {
+        Box r{std::max(x0, o.x0), std::max(y0, o.y0), std::min(x1, o.x1), std::min(y1, o.y1)};
+        if (r.empty())
+            r = Box{};
+        return r;
+    }
+};
+
+struct Surface {
+    std::vector<uint32_t> pixels;
+    pixman_image_t* image = nullptr;
+    BlendMode mode = BlendMode::Normal;
+    Box dirty;
+
+    ~Surface()
+    {
+        if (image)
+            pixman_image_unref(image);
+    }
+};
+
+struct MaskLayer {
+    std::vector<uint8_t> coverage; // frame-sized A8, zero outside `box`
+    Box box;
+    bool building = true;
+};
+
+inline uint8_t mul255(unsigned a, unsigned b)
+{
+    const unsigned t = a * b + 128;
+    return static_cast<uint8_t>((t + (t >> 8)) >> 8);
+}
+
+pixman_image_t* a8Image(const Coverage& cov)
+{
+    return pixman_image_create_bits(PIXMAN_a8, cov.width, cov.height, reinterpret_cast<uint32_t*>(cov.data),
+                                    cov.stride);
+}
+
+double strokeScale(const LineStyle& line, const Matrix& m)
+{
+    // No-scale lines keep their width in stage pixels.
+    if (line.noHScale && line.noVScale)
+        return 1.0 / 20;
+    if (line.noHScale)
+        return std::sqrt(m.c * m.c + m.d * m.d);
+    if (line.noVScale)
+        return std::sqrt(m.a * m.a + m.b * m.b);
+    return std::sqrt(std::fabs(m.determinant()));
+}
+
+// How far a matrix stretches lengths, at most and at least (its singular
+// values), and its inverse.
+struct Stretch {
+    double largest = 0, smallest = 0;
+    Matrix inverse;
+    bool invertible = false;
+    explicit Stretch(const Matrix& m)
+    {
+        const double e = (m.a * m.a + m.b * m.b + m.c * m.c + m.d * m.d) / 2;
+        const double h = (m.a * m.a + m.b * m.b - m.c * m.c - m.d * m.d) / 2, k = m.a * m.c + m.b * m.d;
+        const double f = std::sqrt(h * h + k * k);
+        largest = std::sqrt(e + f);
+        smallest = std::sqrt(std::max(0.0, e - f));
+        invertible = invert(m, inverse);
+    }
+};
+
+} // namespace
+
+struct Renderer::State {
+    int width = 0, height = 0;
+    Quality quality = Quality::High;
+    Surface frame;
+    // Where the fills of one shape gather before they go onto the target
+    // together (see drawShape); kept clear outside its dirty box.
+    Surface shapeFills;
+    bool gathering = false;
+    // Layers in use are layers[0 .. layerDepth); the rest wait for reuse.
+    std::vector<std::unique_ptr<Surface>> layers;
+    std::size_t layerDepth = 0;
+    std::vector<std::unique_ptr<MaskLayer>> masks;
+    std::size_t maskDepth = 0;
+
+    Rasterizer raster;
+    FillOutline fillOutline;
+    Stroker stroker;
+    StrokePaths strokePaths;
+    std::vector<std::vector<DirectedEdge>> fillEdges;
+    std::vector<std::vector<uint32_t>> lineEdges;
+    std::vector<uint32_t> paintScratch;
+    // Recently built ramps: the same gradients come back frame after frame.
+    std::vector<std::unique_ptr<GradientRamp>> ramps;
+    std::size_t nextRamp = 0;
+    BitmapCache bitmapCache;
+
+    Surface& layerTarget() { return layerDepth ? *layers[layerDepth - 1] : frame; }
+    Surface& target() { return gathering ? shapeFills : layerTarget(); }
+    bool beginGathering();
+    void endGathering();
+    Surface* parentOfTop() { return layerDepth >= 2 ? layers[layerDepth - 2].get() : &frame; }
+    // High quality measures coverage as 4x multisampling does: that is how
+    // the movies' reference images were drawn, and it costs less than exact
+    // areas.
+    Sampling sampling() const
+    {
+        if (quality != Quality::High)
+            return Sampling::Centre;
+        // What goes into a blend-mode layer was drawn with finer
+        // anti-aliasing in the reference images: exact areas match it.
+        for (std::size_t i = 0; i < layerDepth; ++i) {
+            if (layers[i]->mode != BlendMode::Normal && layers[i]->mode != BlendMode::Layer)
+                return Sampling::Area;
+        }
+        return Sampling::FourSamples;
+    }
+
+    MaskLayer* topMask() { return maskDepth ? masks[maskDepth - 1].get() : nullptr; }
+    MaskLayer* buildingMask()
+    {
+        for (std::size_t i = maskDepth; i-- > 0;) {
+            if (masks[i]->building)
+                return masks[i].get();
+        }
+        return nullptr;
+    }
+
+    Box clipBox()
+    {
+        Box box{0, 0, width, height};
+        MaskLayer* top = topMask();
+        if (top && !top->building)
+            box = box.intersect(top->box);
+        return box;
+    }
+
+    void paint(Coverage cov, const FillStyle* fill, Rgba solid, const ColorTransform& cxform, BitmapSource* bitmaps,
+               const Matrix& toPixels);
+    void compositeSolid(const Coverage& cov, Rgba color);
+    const GradientRamp& rampFor(const Gradient& gradient, const ColorTransform& cxform);
+    void compositeImage(const Coverage& cov, pixman_image_t* src, int srcX, int srcY);
+};
+
+const GradientRamp& Renderer::State::rampFor(const Gradient& gradient, const ColorTransform& cxform)
+{
+    constexpr std::size_t kKept = 8;
+    for (const auto& r : ramps) {
+        if (r->builtFrom(gradient, cxform))
+            return *r;
+    }
+    if (ramps.size() < kKept)
+        ramps.push_back(std::make_unique<GradientRamp>());
+    nextRamp = ramps.size() < kKept ? ramps.size() - 1 : (nextRamp + 1) % kKept;
+    GradientRamp& r = *ramps[nextRamp];
+    r.build(gradient, cxform);
+    return r;
+}
+
+void Renderer::State::compositeImage(const Coverage& cov, pixman_image_t* src, int srcX, int srcY)
+{
+    Surface& dst = target();
+    pixman_image_t* mask = a8Image(cov);
+    if (mask) {
+        pixman_image_composite32(gathering ? PIXMAN_OP_ADD : PIXMAN_OP_OVER, src, mask, dst.image, srcX, srcY, 0, 0,
+                                 cov.x, cov.y, cov.width, cov.height);
+        pixman_image_unref(mask);
+    }
+    dst.dirty.unite(cov.x, cov.y, cov.x + cov.width, cov.y + cov.height);
+}
+
+void Renderer::State::compositeSolid(const Coverage& cov, Rgba c)
+{
+    if (c.a == 0)
+        return;
+    // pixman colours are premultiplied, 16 bits a channel.
+    const auto pm = [&](uint8_t v) { return static_cast<uint16_t>(mul255(v, c.a) * 257); };
+    const pixman_color_t color{pm(c.r), pm(c.g), pm(c.b), static_cast<uint16_t>(c.a * 257)};
+    pixman_image_t* src = pixman_image_create_solid_fill(&color);
+    if (src) {
+        compositeImage(cov, src, 0, 0);
+        pixman_image_unref(src);
+    }
+}
+
+void Renderer::State::paint(Coverage cov, const FillStyle* fill, Rgba solid, const ColorTransform& cxform,
+                            BitmapSource* bitmaps, const Matrix& toPixels)
+{
+    if (cov.empty())
+        return;
+    MaskLayer* top = topMask();
+    MaskLayer* building = buildingMask();
+    // A finished mask above the one being built clips what goes into it too.
+    if (top && !top->building) {
+        for (int r = 0; r < cov.height; ++r) {
+            uint8_t* row = cov.data + static_cast<std::ptrdiff_t>(r) * cov.stride;
+            const uint8_t* clip = &top->coverage[static_cast<std::size_t>(cov.y + r) * width + cov.x];
+            for (int i = 0; i < cov.width; ++i)
+                row[i] = mul255(row[i], clip[i]);
+        }
+    }
+    if (building) {
+        // Masks take coverage only: the union of everything drawn into them.
+        for (int r = 0; r < cov.height; ++r) {
+            const uint8_t* row = cov.data + static_cast<std::ptrdiff_t>(r) * cov.stride;
+            uint8_t* m = &building->coverage[static_cast<std::size_t>(cov.y + r) * width + cov.x];
+            for (int i = 0; i < cov.width; ++i)
+                m[i] = static_cast<uint8_t>(m[i] + row[i] - mul255(m[i], row[i]));
+        }
+        building->box.unite(cov.x, cov.y, cov.x + cov.width, cov.y + cov.height);
+        return;
+    }
+    if (!fill || fill->kind == FillKind::Solid) {
+        compositeSolid(cov, cxform.apply(fill ? fill->color : solid));
+        return;
+    }
+    if (fill->kind == FillKind::Bitmap) {
+        const Bitmap* bitmap = bitmaps ? bitmaps->bitmap(fill->bitmapId) : nullptr;
+        if (!bitmap || bitmap->width <= 0 || bitmap->height <= 0 ||
+            bitmap->pixels.size() != static_cast<std::size_t>(bitmap->width) * bitmap->height)
+            return;
+        const BitmapPaint paint = bitmapCache.prepare(*bitmap, cxform);
+        if (paint.coverageScale == 0)
+            return;
+        if (paint.coverageScale != 255) {
+            for (int r = 0; r < cov.height; ++r) {
+                uint8_t* row = cov.data + static_cast<std::ptrdiff_t>(r) * cov.stride;
+                for (int i = 0; i < cov.width; ++i)
+                    row[i] = mul255(row[i], paint.coverageScale);
+            }
+        }
+        pixman_image_t* src = pixman_image_create_bits(PIXMAN_a8r8g8b8, bitmap->width, bitmap->height,
+                                                       const_cast<uint32_t*>(paint.pixels), bitmap->width * 4);
+        if (!src)
+            return;
+        Matrix inv;
+        pixman_f_transform ft;
+        pixman_transform t;
+        bool ok = invert(toPixels * fill->matrix, inv);
+        if (ok) {
+            pixman_f_transform_init_identity(&ft);
+            ft.m[0][0] = inv.a, ft.m[0][1] = inv.c, ft.m[0][2] = inv.tx;
+            ft.m[1][0] = inv.b, ft.m[1][1] = inv.d, ft.m[1][2] = inv.ty;
+            ok = pixman_transform_from_pixman_f_transform(&t, &ft);
+        }
+        if (ok) {
+            pixman_image_set_transform(src, &t);
+            // Smoothed bitmaps are smoothed at low quality too: the
+            // reference images of low-quality movies show them filtered.
+            const bool smooth = fill->bitmapSmooth;
+            pixman_image_set_filter(src, smooth ? PIXMAN_FILTER_BILINEAR : PIXMAN_FILTER_NEAREST, nullptr, 0);
+            // Clipped bitmaps stretch their edge pixels beyond the image.
+            pixman_image_set_repeat(src, fill->bitmapRepeat ? PIXMAN_REPEAT_NORMAL : PIXMAN_REPEAT_PAD);
+            compositeImage(cov, src, cov.x, cov.y);
+        }
+        pixman_image_unref(src);
+        return;
+    }
+    // Gradients.
+    const GradientRamp& ramp = rampFor(fill->gradient, cxform);
+    if (ramp.empty())
+        return;
+    const std::size_t count = static_cast<std::size_t>(cov.width) * cov.height;
+    if (paintScratch.size() < count)
+        paintScratch.resize(count);
+    paintGradient(fill->kind, fill->gradient.spread, fill->gradient.focal, toPixels * fill->matrix, ramp, cov.x,
+                  cov.y, cov.width, cov.height, paintScratch.data(), cov.width);
+    pixman_image_t* src =
+        pixman_image_create_bits(PIXMAN_a8r8g8b8, cov.width, cov.height, paintScratch.data(), cov.width * 4);
+    if (src) {
+        compositeImage(cov, src, 0, 0);
+        pixman_image_unref(src);
+    }
+}
+
+bool Renderer::State::beginGathering()
+{
+    const std::size_t count = static_cast<std::size_t>(width) * height;
+    if (shapeFills.pixels.size() != count || !shapeFills.image) {
+        if (shapeFills.image)
+            pixman_image_unref(shapeFills.image);
+        shapeFills.pixels.assign(count, 0);
+        shapeFills.image = pixman_image_create_bits(PIXMAN_a8r8g8b8, width, height, shapeFills.pixels.data(), width * 4);
+        if (!shapeFills.image)
+            return false;
+    }
+    shapeFills.dirty = Box{};
+    gathering = true;
+    return true;
+}
+
+void Renderer::State::endGathering()
+{
+    gathering = false;
+    const Box box = shapeFills.dirty.intersect(Box{0, 0, width, height});
+    if (box.empty())
+        return;
+    Surface& dst = layerTarget();
+    pixman_image_composite32(PIXMAN_OP_OVER, shapeFills.image, nullptr, dst.image, box.x0, box.y0, 0, 0, box.x0,
+                             box.y0, box.x1 - box.x0, box.y1 - box.y0);
+    dst.dirty.unite(box.x0, box.y0, box.x1, box.y1);
+    for (int y = box.y0; y < box.y1; ++y) {
+        uint32_t* row = &shapeFills.pixels[static_cast<std::size_t>(y) * width];
+        std::fill(row + box.x0, row + box.x1, 0u);
+    }
+}
+
+Renderer::Renderer() : state_(new State) {}
+
+Renderer::~Renderer() = default;
+
+bool Renderer::resize(int width, int height)
+{
+    State& s = *state_;
+    if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide ||
+        static_cast<std::size_t>(width) * height > kMaxPixels)
+        return false;
+    if (width == s.width && height == s.height)
+        return true;
+    s.layers.clear();
+    s.layerDepth = 0;
+    s.masks.clear();
+    s.maskDepth = 0;
+    // Sized anew on first use: the same pixel count may come with another width.
+    if (s.shapeFills.image)
+        pixman_image_unref(s.shapeFills.image);
+    s.shapeFills.image = nullptr;
+    s.shapeFills.pixels.clear();
+    if (s.frame.image)
+        pixman_image_unref(s.frame.image);
+    s.frame.image = nullptr;
+    s.frame.pixels.assign(static_cast<std::size_t>(width) * height, 0);
+    s.frame.image = pixman_image_create_bits(PIXMAN_a8r8g8b8, width, height, s.frame.pixels.data(), width * 4);
+    if (!s.frame.image) {
+        s.frame.pixels.clear();
+        s.width = s.height = 0;
+        return false;
+    }
+    s.width = width;
+    s.height = height;
+    return true;
+}
+
+int Renderer::width() const { return state_->width; }
+int Renderer::height() const { return state_->height; }
+const uint32_t* Renderer::pixels() const { return state_->frame.pixels.data(); }
+void Renderer::setQuality(Quality quality) { state_->quality = quality; }
+Quality Renderer::quality() const { return state_->quality; }
+
+void Renderer::clear(Rgba background)
+{
+    State& s = *state_;
+    s.layerDepth = 0;
+    s.maskDepth = 0;
+    const uint32_t c = 0xff000000u | (uint32_t(background.r) << 16) | (uint32_t(background.g) << 8) | background.b;
+    std::fill(s.frame.pixels.begin(), s.frame.pixels.end(), c);
+    s.bitmapCache.endFrame();
+}
+
+void Renderer::drawShape(const Shape& shape, const Matrix& matrix, const ColorTransform& cxform,
+                         BitmapSource* bitmaps, const Rgba* solidFill)
+{
+    State& s = *state_;
+    // Display objects sit on whole twips, however their matrices combine.
+    Matrix toPixels = matrix;
+    toPixels.tx = std::floor(toPixels.tx * 20 + 0.5) / 20;
+    toPixels.ty = std::floor(toPixels.ty * 20 + 0.5) / 20;
+    if (s.width == 0 || !std::isfinite(toPixels.determinant()) || !std::isfinite(toPixels.tx) ||
+        !std::isfinite(toPixels.ty))
+        return;
+    // Nothing shows through a fully transparent transform, except in a mask,
+    // where colour does not count.
+    if (!s.buildingMask() && cxform.mulA <= 0 && cxform.addA <= 0)
+        return;
+    const Box clip = s.clipBox();
+    if (clip.empty())
+        return;
+    const Sampling aa = s.sampling();
+    const FillRule rule = shape.nonZeroWinding ? FillRule::NonZero : FillRule::EvenOdd;
+    const std::size_t edgeTotal = shape.edges.size();
+    const Stretch stretch(toPixels);
+
+    for (const StyleGroup& g : shape.groups) {
+        const std::size_t firstEdge = std::min(g.firstEdge, edgeTotal);
+        const std::size_t lastEdge = firstEdge + std::min(g.edgeCount, edgeTotal - firstEdge);
+        const uint32_t fillCount = g.firstFill < shape.fills.size()
+                                       ? std::min<uint32_t>(g.fillCount, uint32_t(shape.fills.size() - g.firstFill))
+                                       : 0;
+        const uint32_t lineCount = g.firstLine < shape.lines.size()
+                                       ? std::min<uint32_t>(g.lineCount, uint32_t(shape.lines.size() - g.firstLine))
+                                       : 0;
+        if (s.fillEdges.size() < fillCount)
+            s.fillEdges.resize(fillCount);
+        if (s.lineEdges.size() < lineCount)
+            s.lineEdges.resize(lineCount);
+        for (uint32_t i = 0; i < fillCount; ++i)
+            s.fillEdges[i].clear();
+        for (uint32_t i = 0; i < lineCount; ++i)
+            s.lineEdges[i].clear();
+        for (std::size_t k = firstEdge; k < lastEdge; ++k) {
+            const ShapeEdge& e = shape.edges[k];
+            // Styles are 1-based and global; those outside this group's range are ignored.
+            const uint32_t f0 = e.fill0 - 1 - g.firstFill, f1 = e.fill1 - 1 - g.firstFill;
+            if (e.fill0 != 0 && e.fill0 - 1 >= g.firstFill && f0 < fillCount)
+                s.fillEdges[f0].push_back(directed(e, true));
+            if (e.fill1 != 0 && e.fill1 - 1 >= g.firstFill && f1 < fillCount)
+                s.fillEdges[f1].push_back(directed(e, false));
+            const uint32_t l = e.line - 1 - g.firstLine;
+            if (e.line != 0 && e.line - 1 >= g.firstLine && l < lineCount)
+                s.lineEdges[l].push_back(static_cast<uint32_t>(k));
+        }
+
+        // Anti-aliased fills of one shape that meet along an edge share its
+        // pixels: each covers part, and together they cover it all. Drawn
+        // one over the other they would leave the background showing
+        // through a seam, so they are summed first and drawn as one.
+        bool gather = false;
+        if (aa != Sampling::Centre && !s.buildingMask()) {
+            uint32_t used = 0;
+            for (uint32_t i = 0; i < fillCount && used < 2; ++i)
+                used += s.fillEdges[i].empty() ? 0 : 1;
+            gather = used > 1 && s.beginGathering();
+        }
+        for (uint32_t i = 0; i < fillCount; ++i) {
+            if (s.fillEdges[i].empty())
+                continue;
+            s.raster.reset(clip.x0, clip.y0, clip.x1, clip.y1);
+            s.fillOutline.add(s.fillEdges[i], toPixels, s.raster);
+            const FillStyle& fill = shape.fills[g.firstFill + i];
+            s.paint(s.raster.render(rule, aa), solidFill ? nullptr : &fill, solidFill ? *solidFill : Rgba{}, cxform,
+                    bitmaps, toPixels);
+        }
+        if (gather)
+            s.endGathering();
+
+        // Strokes take no part in a clip mask's shape.
+        for (uint32_t i = 0; i < lineCount && !s.buildingMask(); ++i) {
+            if (s.lineEdges[i].empty())
+                continue;
+            const LineStyle& line = shape.lines[g.firstLine + i];
+            StrokeStyle style;
+            style.startCap = line.startCap;
+            style.endCap = line.endCap;
+            style.join = line.join;
+            style.miterLimit = line.miterLimit;
+            s.strokePaths.clear();
+            for (uint32_t k : s.lineEdges[i])
+                s.strokePaths.addEdge(shape.edges[k], toPixels);
+            s.strokePaths.finish();
+            // A stroke is drawn in shape space, so a stretched shape stretches
+            // its strokes too; no-scale lines get the width whose thinnest
+            // side is their width in stage pixels. Where that side would be
+            // under a pixel, the stroke is drawn one pixel wide instead.
+            double width = line.width;
+            if (line.noHScale && line.noVScale)
+                width = line.width / 20.0 / std::max(stretch.smallest, 1e-9);
+            else if (line.noHScale || line.noVScale)
+                width = line.width * strokeScale(line, toPixels) / std::max(stretch.smallest, 1e-9);
+            if (width * stretch.smallest >= 1 && stretch.invertible) {
+                style.halfWidth = std::min(width, 1e9) / 2;
+                style.toPixels = toPixels;
+                style.pixelsPerUnit = stretch.largest;
+                for (Point& p : s.strokePaths.points)
+                    p = stretch.inverse.apply(p);
+            } else {
+                style.halfWidth = 0.5;
+            }
+            s.raster.reset(clip.x0, clip.y0, clip.x1, clip.y1);
+            for (const StrokePath& path : s.strokePaths.paths)
+                s.stroker.add(&s.strokePaths.points[path.first], path.count, path.closed && !line.noClose, style,
+                              s.raster);
+            s.paint(s.raster.render(FillRule::NonZero, aa), line.hasFill ? &line.fill : nullptr, line.color, cxform,
+                    bitmaps, toPixels);
+        }
+    }
+}
+
+void Renderer::beginMask()
+{
+    State& s = *state_;
+    if (s.width == 0)
+        return;
+    if (s.maskDepth == s.masks.size())
+        s.masks.push_back(std::make_unique<MaskLayer>());
+    MaskLayer& m = *s.masks[s.maskDepth++];
+    m.coverage.assign(static_cast<std::size_t>(s.width) * s.height, 0);
+    m.box = Box{};
+    m.building = true;
+}
+
+void Renderer::endMask()
+{
+    State& s = *state_;
+    MaskLayer* m = s.topMask();
+    if (!m || !m->building)
+        return;
+    m->building = false;
+    // Nested masks show only where all of them do.
+    for (std::size_t i = s.maskDepth - 1; i-- > 0;) {
+        const MaskLayer& below = *s.masks[i];
+        if (below.building)
+            continue;
+        const Box box = m->box;
+        m->box = box.intersect(below.box);
+        for (int y = box.y0; y < box.y1; ++y) {
+            uint8_t* row = &m->coverage[static_cast<std::size_t>(y) * s.width];
+            const uint8_t* other = &below.coverage[static_cast<std::size_t>(y) * s.width];
+            for (int x = box.x0; x < box.x1; ++x)
+                row[x] = mul255(row[x], other[x]);
+        }
+        break;
+    }
+}
+
+void Renderer::popMask()
+{
+    State& s = *state_;
+    if (s.maskDepth)
+        --s.maskDepth;
+}
+
+void Renderer::beginLayer(BlendMode mode)
+{
+    State& s = *state_;
+    if (s.width == 0)
+        return;
+    if (s.layerDepth == s.layers.size())
+        s.layers.push_back(std::make_unique<Surface>());
+    Surface& layer = *s.layers[s.layerDepth++];
+    const std::size_t count = static_cast<std::size_t>(s.width) * s.height;
+    if (layer.pixels.size() != count || !layer.image) {
+        if (layer.image)
+            pixman_image_unref(layer.image);
+        layer.pixels.assign(count, 0);
+        layer.image = pixman_image_create_bits(PIXMAN_a8r8g8b8, s.width, s.height, layer.pixels.data(), s.width * 4);
+    } else {
+        std::fill(layer.pixels.begin(), layer.pixels.end(), 0u);
+    }
+    layer.mode = mode;
+    layer.dirty = Box{};
+}
+
+void Renderer::endLayer(const ColorTransform& cxform)
+{
+    State& s = *state_;
+    if (!s.layerDepth)
+        return;
+    Surface& layer = *s.layers[s.layerDepth - 1];
+    Surface& parent = *s.parentOfTop();
+    --s.layerDepth;
+    const Box dirty = layer.dirty.intersect(Box{0, 0, s.width, s.height});
+    const MaskLayer* top = s.topMask();
+    const uint8_t* clip = top && !top->building ? top->coverage.data() : nullptr;
+    // Alpha and erase too act only within the bounds of what the layer drew,
+    // and only on a layer: the stage itself stays opaque.
+    const Box area = dirty;
+    const bool onStage = &parent == &s.frame;
+    if (area.empty() || (onStage && (layer.mode == BlendMode::Alpha || layer.mode == BlendMode::Erase)))
+        return;
+    LayerImage src{layer.pixels.data(), s.width};
+    LayerImage dst{parent.pixels.data(), s.width};
+    if (!cxform.isIdentity())
+        transformPixels(src, dirty.x0, dirty.y0, dirty.x1, dirty.y1, cxform);
+    blendLayer(layer.mode, layer.image, parent.image, src, dst, clip, area.x0, area.y0, area.x1, area.y1);
+    parent.dirty.unite(area.x0, area.y0, area.x1, area.y1);
+}
+
+} // namespace swf
