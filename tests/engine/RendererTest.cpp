@@ -142,6 +142,20 @@ TEST(Renderer, NestedMasksClipToTheirIntersection)
     const uint32_t expected[8] = {argb(255, 0, 255, 0), black, black, white, white, black, black, black};
     for (int x = 0; x < 8; ++x)
         EXPECT_TRUE(near(r.pixels()[x], expected[x], 0)) << "pixel " << x;
+
+    // Where a mask's edge half covers a pixel, what it clips is dimmed once,
+    // as a whole: red over white shows as half red, with no white mixed in.
+    r.setQuality(Quality::High);
+    r.clear(Rgba{0, 0, 0, 255});
+    r.beginMask();
+    r.drawShape(rectShape(0, 0, 50, 20, solid(0, 0, 0)), kTwips, ColorTransform(), nullptr);
+    r.endMask();
+    r.drawShape(rectShape(0, 0, 80, 20, solid(255, 255, 255)), kTwips, ColorTransform(), nullptr);
+    r.drawShape(rectShape(0, 0, 80, 20, solid(255, 0, 0)), kTwips, ColorTransform(), nullptr);
+    r.popMask();
+    EXPECT_TRUE(near(r.pixels()[1], argb(255, 255, 0, 0), 0));
+    EXPECT_TRUE(near(r.pixels()[2], argb(255, 128, 0, 0), 1));
+    EXPECT_TRUE(near(r.pixels()[3], black, 0));
 }
 
 TEST(Renderer, GradientAndBitmapPaints)

@@ -60,6 +60,12 @@ struct MaskLayer {
     std::vector<uint8_t> coverage; // frame-sized A8, zero outside `box`
     Box box;
     bool building = true;
+    // What the mask clips is drawn into a layer of its own (layers[layer])
+    // and goes through the mask when it is popped: where shapes overlap on a
+    // partly covered edge, the mask then dims what they show together, not
+    // each shape by itself.
+    bool layered = false;
+    std::size_t layer = 0;
 };
 
 inline uint8_t mul255(unsigned a, unsigned b)
@@ -227,7 +233,7 @@ void Renderer::State::paint(Coverage cov, const FillStyle* fill, Rgba solid, con
     MaskLayer* top = topMask();
     MaskLayer* building = buildingMask();
     // A finished mask above the one being built clips what goes into it too.
-    if (top && !top->building) {
+    if (top && !top->building && (building || !top->layered)) {
         for (int r = 0; r < cov.height; ++r) {
             uint8_t* row = cov.data + static_cast<std::ptrdiff_t>(r) * cov.stride;
             const uint8_t* clip = &top->coverage[static_cast<std::size_t>(cov.y + r) * width + cov.x];
@@ -546,13 +552,72 @@ void Renderer::endMask()
         }
         break;
     }
+    if (s.layerDepth == s.layers.size())
+        s.layers.push_back(std::make_unique<Surface>());
+    Surface& content = *s.layers[s.layerDepth];
+    const std::size_t count = static_cast<std::size_t>(s.width) * s.height;
+    if (content.pixels.size() != count || !content.image) {
+        if (content.image)
+            pixman_image_unref(content.image);
+        content.pixels.assign(count, 0);
+        content.image =
+            pixman_image_create_bits(PIXMAN_a8r8g8b8, s.width, s.height, content.pixels.data(), s.width * 4);
+        if (!content.image)
+            return; // the mask then clips each shape as it is drawn
+    } else {
+        // Nothing is drawn outside the mask's box.
+        const Box box = m->box.intersect(Box{0, 0, s.width, s.height});
+        for (int y = box.y0; y < box.y1; ++y) {
+            uint32_t* row = &content.pixels[static_cast<std::size_t>(y) * s.width];
+            std::fill(row + box.x0, row + box.x1, 0u);
+        }
+    }
+    content.mode = BlendMode::Normal;
+    content.dirty = Box{};
+    m->layered = true;
+    m->layer = s.layerDepth++;
 }
 
 void Renderer::popMask()
 {
     State& s = *state_;
-    if (s.maskDepth)
-        --s.maskDepth;
+    if (!s.maskDepth)
+        return;
+    MaskLayer& m = *s.masks[--s.maskDepth];
+    if (!m.layered)
+        return;
+    m.layered = false;
+    // Layers begun inside the mask's content and left open end with it.
+    if (s.layerDepth <= m.layer)
+        return;
+    s.layerDepth = m.layer;
+    const Surface& content = *s.layers[m.layer];
+    Surface& dst = s.layerTarget();
+    const Box box = content.dirty.intersect(m.box).intersect(Box{0, 0, s.width, s.height});
+    for (int y = box.y0; y < box.y1; ++y) {
+        const std::size_t at = static_cast<std::size_t>(y) * s.width;
+        const uint32_t* src = &content.pixels[at];
+        const uint8_t* cov = &m.coverage[at];
+        uint32_t* d = &dst.pixels[at];
+        for (int x = box.x0; x < box.x1; ++x) {
+            const unsigned c = cov[x];
+            if (c == 0 || src[x] == 0)
+                continue;
+            // Premultiplied source dimmed by the mask, then over.
+            uint32_t p = src[x];
+            if (c != 255)
+                p = (uint32_t(mul255(p >> 24, c)) << 24) | (uint32_t(mul255((p >> 16) & 255, c)) << 16) |
+                    (uint32_t(mul255((p >> 8) & 255, c)) << 8) | mul255(p & 255, c);
+            const unsigned keep = 255 - (p >> 24);
+            const uint32_t q = d[x];
+            const auto ch = [&](int shift) {
+                const unsigned v = ((p >> shift) & 255) + mul255((q >> shift) & 255, keep);
+                return uint32_t(v > 255 ? 255 : v) << shift;
+            };
+            d[x] = ch(24) | ch(16) | ch(8) | ch(0);
+        }
+    }
+    dst.dirty.unite(box.x0, box.y0, box.x1, box.y1);
 }
 
 void Renderer::beginLayer(BlendMode mode)
@@ -586,7 +651,7 @@ void Renderer::endLayer(const ColorTransform& cxform)
     --s.layerDepth;
     const Box dirty = layer.dirty.intersect(Box{0, 0, s.width, s.height});
     const MaskLayer* top = s.topMask();
-    const uint8_t* clip = top && !top->building ? top->coverage.data() : nullptr;
+    const uint8_t* clip = top && !top->building && !top->layered ? top->coverage.data() : nullptr;
     // Alpha and erase too act only within the bounds of what the layer drew,
     // and only on a layer: the stage itself stays opaque.
     const Box area = dirty;
