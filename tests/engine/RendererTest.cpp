@@ -362,3 +362,42 @@ TEST(Renderer, FillsOfOneShapeMeetWithoutASeam)
     for (int i = 0; i < 30; ++i)
         EXPECT_TRUE(near(r.pixels()[i], argb(255, 255, 255, 255))) << i;
 }
+
+TEST(Renderer, GlowsSpreadAroundOrInsideWhatALayerDrew)
+{
+    // A white 4 x 4 pixel square in the middle of 12 x 12, on black, with a
+    // red glow blurred over 3 pixels: pixel 3 lies outside the square, 4 on
+    // its edge, 6 inside.
+    struct Case {
+        bool inner, knockout;
+        uint32_t outside, edge, inside; // row 5: pixels 3, 4 and 6
+    };
+    const Case cases[] = {
+        // Outer: red spreads outside; the square stays white on top.
+        {false, false, argb(255, 85, 0, 0), argb(255, 255, 255, 255), argb(255, 255, 255, 255)},
+        // Knockout: only the glow outside, black where the square was.
+        {false, true, argb(255, 85, 0, 0), argb(255, 0, 0, 0), argb(255, 0, 0, 0)},
+        // Inner: red tints the square along its edge, nothing outside.
+        {true, false, argb(255, 0, 0, 0), argb(255, 255, 170, 170), argb(255, 255, 255, 255)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.inner * 2 + c.knockout);
+        Renderer r;
+        ASSERT_TRUE(r.resize(12, 12));
+        r.setQuality(Quality::Low);
+        r.clear(Rgba{0, 0, 0, 255});
+        r.beginLayer(BlendMode::Layer);
+        r.drawShape(rectShape(80, 80, 160, 160, solid(255, 255, 255)), kTwips, ColorTransform(), nullptr);
+        GlowFilter g;
+        g.color = Rgba{255, 0, 0, 255};
+        g.blurX = g.blurY = 3;
+        g.inner = c.inner;
+        g.knockout = c.knockout;
+        r.glowLayer(g);
+        r.endLayer(ColorTransform());
+        const uint32_t* row = r.pixels() + 12 * 5;
+        EXPECT_TRUE(near(row[3], c.outside, 2)) << "outside";
+        EXPECT_TRUE(near(row[4], c.edge, 2)) << "edge";
+        EXPECT_TRUE(near(row[6], c.inside, 2)) << "inside";
+    }
+}

@@ -666,4 +666,25 @@ void Renderer::endLayer(const ColorTransform& cxform)
     parent.dirty.unite(area.x0, area.y0, area.x1, area.y1);
 }
 
+void Renderer::glowLayer(const GlowFilter& glow)
+{
+    State& s = *state_;
+    if (!s.layerDepth)
+        return;
+    Surface& layer = *s.layers[s.layerDepth - 1];
+    if (layer.dirty.empty())
+        return;
+    // The glow reaches as far as its blur spreads what the layer drew.
+    const int passes = std::max(1, std::min(3, glow.passes));
+    const int gx = static_cast<int>(std::ceil(std::min(256.0, std::max(0.0, glow.blurX)) / 2)) * passes + 1;
+    const int gy = static_cast<int>(std::ceil(std::min(256.0, std::max(0.0, glow.blurY)) / 2)) * passes + 1;
+    const Box area =
+        Box{layer.dirty.x0 - gx, layer.dirty.y0 - gy, layer.dirty.x1 + gx, layer.dirty.y1 + gy}.intersect(
+            Box{0, 0, s.width, s.height});
+    if (area.empty())
+        return;
+    applyGlow(LayerImage{layer.pixels.data(), s.width}, area.x0, area.y0, area.x1, area.y1, glow);
+    layer.dirty = area;
+}
+
 } // namespace swf
