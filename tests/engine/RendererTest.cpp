@@ -142,6 +142,20 @@ TEST(Renderer, NestedMasksClipToTheirIntersection)
     const uint32_t expected[8] = {argb(255, 0, 255, 0), black, black, white, white, black, black, black};
     for (int x = 0; x < 8; ++x)
         EXPECT_TRUE(near(r.pixels()[x], expected[x], 0)) << "pixel " << x;
+
+    // Where a mask's edge half covers a pixel, what it clips is dimmed once,
+    // as a whole: red over white shows as half red, with no white mixed in.
+    r.setQuality(Quality::High);
+    r.clear(Rgba{0, 0, 0, 255});
+    r.beginMask();
+    r.drawShape(rectShape(0, 0, 50, 20, solid(0, 0, 0)), kTwips, ColorTransform(), nullptr);
+    r.endMask();
+    r.drawShape(rectShape(0, 0, 80, 20, solid(255, 255, 255)), kTwips, ColorTransform(), nullptr);
+    r.drawShape(rectShape(0, 0, 80, 20, solid(255, 0, 0)), kTwips, ColorTransform(), nullptr);
+    r.popMask();
+    EXPECT_TRUE(near(r.pixels()[1], argb(255, 255, 0, 0), 0));
+    EXPECT_TRUE(near(r.pixels()[2], argb(255, 128, 0, 0), 1));
+    EXPECT_TRUE(near(r.pixels()[3], black, 0));
 }
 
 TEST(Renderer, GradientAndBitmapPaints)
@@ -240,4 +254,150 @@ TEST(Renderer, DamagedShapesDrawWhatIsSound)
     r.endMask();
     r.endLayer(ColorTransform());
     EXPECT_TRUE(near(r.pixels()[5 * 16 + 5], argb(255, 255, 255, 255), 0));
+}
+
+TEST(Renderer, FillEdgesBecomeClosedContours)
+{
+    struct E {
+        int x0, y0, x1, y1;
+        uint32_t fill0, fill1;
+    };
+    struct Case {
+        std::string name;
+        std::vector<E> edges;
+        bool nonZero;
+        const char* row; // the middle row of an 8 x 8 frame: '.' background, 'a' fill 1, 'b' fill 2
+    };
+    // A square's sides cut into `parts` edges each, listed last to first, so
+    // that every edge must be looked up by its start point (a fill with
+    // many edges takes another way to find them than one with few).
+    const auto backwards = [](int lo, int hi, int parts, std::vector<E>& out) {
+        const int corner[5][2] = {{lo, lo}, {hi, lo}, {hi, hi}, {lo, hi}, {lo, lo}};
+        std::vector<E> edges;
+        for (int side = 0; side < 4; ++side) {
+            for (int k = 0; k < parts; ++k) {
+                const int* a = corner[side];
+                const int* b = corner[side + 1];
+                const auto at = [&](int i, int j) { return a[i] + (b[i] - a[i]) * j / parts; };
+                edges.push_back({at(0, k), at(1, k), at(0, k + 1), at(1, k + 1), 0, 1});
+            }
+        }
+        out.insert(out.end(), edges.rbegin(), edges.rend());
+    };
+    std::vector<E> squareAndHole;
+    backwards(40, 120, 8, squareAndHole);
+    backwards(60, 100, 2, squareAndHole);
+    const std::vector<Case> cases = {
+        {"forty edges listed backwards, around a hole", squareAndHole, false, "..a..a.."},
+        {"edges out of order, some naming the fill on their left",
+         {{40, 40, 40, 120, 1, 0}, {120, 40, 120, 120, 0, 1}, {120, 120, 40, 120, 0, 1}, {120, 40, 40, 40, 1, 0}},
+         true, "..aaaa.."},
+        {"an open contour closes with a straight line",
+         {{40, 40, 120, 40, 0, 1}, {120, 40, 120, 120, 0, 1}, {120, 120, 40, 120, 0, 1}}, false, "..aaaa.."},
+        {"an edge with the same fill on both sides leaves no seam",
+         {{40, 40, 120, 40, 0, 1}, {120, 40, 120, 120, 0, 1}, {120, 120, 40, 120, 0, 1}, {40, 120, 40, 40, 0, 1},
+          {80, 40, 80, 120, 1, 1}},
+         false, "..aaaa.."},
+        {"two fills share an edge",
+         {{20, 40, 80, 40, 0, 1}, {80, 40, 80, 120, 2, 1}, {80, 120, 20, 120, 0, 1}, {20, 120, 20, 40, 0, 1},
+          {80, 40, 140, 40, 0, 2}, {140, 40, 140, 120, 0, 2}, {140, 120, 80, 120, 0, 2}},
+         false, ".aaabbb."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Shape s;
+        s.fills = {solid(255, 0, 0), solid(0, 0, 255)};
+        for (const E& e : c.edges) {
+            ShapeEdge edge;
+            edge.x0 = e.x0, edge.y0 = e.y0, edge.x1 = e.x1, edge.y1 = e.y1;
+            edge.fill0 = e.fill0, edge.fill1 = e.fill1;
+            s.edges.push_back(edge);
+        }
+        s.groups.push_back(StyleGroup{0, 2, 0, 0, 0, s.edges.size()});
+        s.nonZeroWinding = c.nonZero;
+        Renderer r;
+        ASSERT_TRUE(r.resize(8, 8));
+        r.setQuality(Quality::Low);
+        r.clear(Rgba{0, 0, 0, 255});
+        r.drawShape(s, kTwips, ColorTransform(), nullptr);
+        std::string row;
+        for (int x = 0; x < 8; ++x) {
+            const uint32_t p = r.pixels()[4 * 8 + x];
+            row += p == argb(255, 255, 0, 0) ? 'a' : p == argb(255, 0, 0, 255) ? 'b' : p == argb(255, 0, 0, 0) ? '.' : '?';
+        }
+        EXPECT_EQ(row, c.row);
+    }
+}
+
+TEST(Renderer, FillsOfOneShapeMeetWithoutASeam)
+{
+    // A 10 x 3 pixel rectangle split by a slanted edge into two fills: at
+    // high quality the pixels along the split are partly covered by each,
+    // and must come out fully covered, not showing the black beneath.
+    Shape s;
+    s.fills = {solid(255, 255, 255), solid(255, 255, 255)};
+    const int pts[6][2] = {{0, 0}, {70, 0}, {200, 0}, {200, 60}, {130, 60}, {0, 60}};
+    const uint32_t fillOf[6] = {1, 2, 2, 2, 1, 1};
+    for (int i = 0; i < 6; ++i) {
+        ShapeEdge e;
+        e.x0 = pts[i][0], e.y0 = pts[i][1], e.x1 = pts[(i + 1) % 6][0], e.y1 = pts[(i + 1) % 6][1];
+        e.fill1 = fillOf[i];
+        s.edges.push_back(e);
+    }
+    ShapeEdge split;
+    split.x0 = 70, split.y0 = 0, split.x1 = 130, split.y1 = 60;
+    split.fill0 = 2;
+    split.fill1 = 1;
+    s.edges.push_back(split);
+    StyleGroup g;
+    g.fillCount = 2;
+    g.edgeCount = static_cast<uint32_t>(s.edges.size());
+    s.groups.push_back(g);
+    s.bounds = s.edgeBounds = Rect{0, 200, 0, 60};
+    Renderer r;
+    ASSERT_TRUE(r.resize(10, 3));
+    r.setQuality(Quality::High);
+    r.clear(Rgba{0, 0, 0, 255});
+    r.drawShape(s, kTwips, ColorTransform(), nullptr);
+    for (int i = 0; i < 30; ++i)
+        EXPECT_TRUE(near(r.pixels()[i], argb(255, 255, 255, 255))) << i;
+}
+
+TEST(Renderer, GlowsSpreadAroundOrInsideWhatALayerDrew)
+{
+    // A white 4 x 4 pixel square in the middle of 12 x 12, on black, with a
+    // red glow blurred over 3 pixels: pixel 3 lies outside the square, 4 on
+    // its edge, 6 inside.
+    struct Case {
+        bool inner, knockout;
+        uint32_t outside, edge, inside; // row 5: pixels 3, 4 and 6
+    };
+    const Case cases[] = {
+        // Outer: red spreads outside; the square stays white on top.
+        {false, false, argb(255, 85, 0, 0), argb(255, 255, 255, 255), argb(255, 255, 255, 255)},
+        // Knockout: only the glow outside, black where the square was.
+        {false, true, argb(255, 85, 0, 0), argb(255, 0, 0, 0), argb(255, 0, 0, 0)},
+        // Inner: red tints the square along its edge, nothing outside.
+        {true, false, argb(255, 0, 0, 0), argb(255, 255, 170, 170), argb(255, 255, 255, 255)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.inner * 2 + c.knockout);
+        Renderer r;
+        ASSERT_TRUE(r.resize(12, 12));
+        r.setQuality(Quality::Low);
+        r.clear(Rgba{0, 0, 0, 255});
+        r.beginLayer(BlendMode::Layer);
+        r.drawShape(rectShape(80, 80, 160, 160, solid(255, 255, 255)), kTwips, ColorTransform(), nullptr);
+        GlowFilter g;
+        g.color = Rgba{255, 0, 0, 255};
+        g.blurX = g.blurY = 3;
+        g.inner = c.inner;
+        g.knockout = c.knockout;
+        r.glowLayer(g);
+        r.endLayer(ColorTransform());
+        const uint32_t* row = r.pixels() + 12 * 5;
+        EXPECT_TRUE(near(row[3], c.outside, 2)) << "outside";
+        EXPECT_TRUE(near(row[4], c.edge, 2)) << "edge";
+        EXPECT_TRUE(near(row[6], c.inside, 2)) << "inside";
+    }
 }

@@ -90,20 +90,29 @@ void GradientRamp::build(const Gradient& gradient, const ColorTransform& cxform)
     struct Stop {
         double ratio;
         double c[4];
+        int bytes[4]; // the transformed colour, 0..255
     };
     Stop stops[16];
     int n = 0;
     const bool linear = gradient.interpolation == Interpolation::LinearRgb;
+    int previousRatio = -1;
     for (const GradientStop& s : gradient.stops) {
         if (n == 16)
             break;
         const Rgba c = cxform.apply(s.color);
         Stop& stop = stops[n++];
         stop.ratio = s.ratio;
+        // A stop at the same ratio as the one before it comes one ratio
+        // after that one, so that each of a run of equal stops shows as a
+        // thin band rather than all but the last vanishing.
+        if (n > 1 && s.ratio == previousRatio)
+            stop.ratio = std::min(255.0, stops[n - 2].ratio + 1);
+        previousRatio = s.ratio;
         const double rgb[3] = {c.r / 255.0, c.g / 255.0, c.b / 255.0};
         for (int k = 0; k < 3; ++k)
             stop.c[k] = linear ? toLinear(rgb[k]) : rgb[k];
         stop.c[3] = c.a / 255.0;
+        stop.bytes[0] = c.r, stop.bytes[1] = c.g, stop.bytes[2] = c.b, stop.bytes[3] = c.a;
     }
     empty_ = n == 0;
     if (empty_)
@@ -122,6 +131,19 @@ void GradientRamp::build(const Gradient& gradient, const ColorTransform& cxform)
         double c[4];
         if (seg + 1 == n || r <= stops[seg].ratio) {
             std::copy(stops[seg].c, stops[seg].c + 4, c);
+        } else if (!linear) {
+            // Whole levels, rounded down: the reference ramps step where
+            // exact integer interpolation does. Doubles would land a hair
+            // under whole values and step one ratio early.
+            const Stop& a = stops[seg];
+            const Stop& b = stops[seg + 1];
+            const int span = static_cast<int>(b.ratio - a.ratio), into = r - static_cast<int>(a.ratio);
+            for (int k = 0; k < 4; ++k) {
+                const int num = (b.bytes[k] - a.bytes[k]) * into;
+                const int step = num >= 0 ? num / span : -((-num + span - 1) / span);
+                texels[r][k] = (a.bytes[k] + step) / 255.0;
+            }
+            continue;
         } else {
             const Stop& a = stops[seg];
             const Stop& b = stops[seg + 1];
@@ -138,9 +160,13 @@ void GradientRamp::build(const Gradient& gradient, const ColorTransform& cxform)
             texels[r][k] = std::floor(std::min(1.0, std::max(0.0, c[k])) * 255 + 0.5) / 255;
     }
     for (int i = 0; i < kSize; ++i) {
-        const double r = std::min(255.0, std::max(0.0, (i + 0.5) * 256.0 / kSize - 0.5));
+        // Linear-RGB ramps show their 256 colours as flat bands, each half
+        // a ratio further out than an RGB ramp's blend points: so the
+        // reference images draw them.
+        const double shift = linear ? 0.5 : 0;
+        const double r = std::min(255.0, std::max(0.0, (i + 0.5) * 256.0 / kSize - 0.5 - shift));
         const int r0 = std::min(254, static_cast<int>(r));
-        const double f = r - r0;
+        const double f = linear ? (r - r0 < 0.5 ? 0 : 1) : r - r0;
         double c[4];
         for (int k = 0; k < 4; ++k)
             c[k] = texels[r0][k] + (texels[r0 + 1][k] - texels[r0][k]) * f;

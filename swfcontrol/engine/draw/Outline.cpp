@@ -17,6 +17,14 @@ uint64_t pointKey(int32_t x, int32_t y)
 // Curves far larger than any frame still get a bounded number of segments.
 constexpr int kMaxCurveSegments = 256;
 
+std::size_t hashSlot(uint64_t key, std::size_t size)
+{
+    return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & (size - 1);
+}
+
+// Up to this many edges, a contour's next edge is found by a plain scan.
+constexpr uint32_t kScanLimit = 24;
+
 } // namespace
 
 void ContourLinker::link(const std::vector<DirectedEdge>& edges, std::vector<uint32_t>& order,
@@ -25,20 +33,54 @@ void ContourLinker::link(const std::vector<DirectedEdge>& edges, std::vector<uin
     order.clear();
     ends.clear();
     const uint32_t n = static_cast<uint32_t>(edges.size());
-    byStart_.resize(n);
-    for (uint32_t i = 0; i < n; ++i)
-        byStart_[i] = {pointKey(edges[i].x0, edges[i].y0), i};
-    std::sort(byStart_.begin(), byStart_.end());
     used_.assign(n, 0);
+    bool indexed = false;
 
-    // Finds an unused edge starting at `key`, earliest in file order.
+    // Finds an unused edge starting at `key`, earliest in file order. Most
+    // shapes list their edges in drawing order, so the index is built only
+    // when a contour does not simply continue with the next edge.
     auto find = [&](uint64_t key) -> int64_t {
-        auto it = std::lower_bound(byStart_.begin(), byStart_.end(), std::make_pair(key, uint32_t(0)));
-        for (; it != byStart_.end() && it->first == key; ++it) {
-            if (!used_[it->second])
-                return it->second;
+        // Most fills have a handful of edges: a scan costs less than sorting.
+        if (n <= kScanLimit) {
+            for (uint32_t i = 0; i < n; ++i) {
+                if (!used_[i] && pointKey(edges[i].x0, edges[i].y0) == key)
+                    return i;
+            }
+            return -1;
         }
-        return -1;
+        if (!indexed) {
+            // Open addressing on the start point; edges sharing one are
+            // chained in file order.
+            std::size_t size = 16;
+            while (size < 2 * static_cast<std::size_t>(n))
+                size *= 2;
+            slotKey_.resize(size);
+            slotFirst_.assign(size, kNone);
+            slotTaken_.assign(size, 0);
+            next_.resize(n);
+            for (uint32_t i = n; i-- > 0;) {
+                const uint64_t k = pointKey(edges[i].x0, edges[i].y0);
+                std::size_t slot = hashSlot(k, size);
+                while (slotTaken_[slot] && slotKey_[slot] != k)
+                    slot = (slot + 1) & (size - 1);
+                slotTaken_[slot] = 1;
+                slotKey_[slot] = k;
+                next_[i] = slotFirst_[slot];
+                slotFirst_[slot] = i;
+            }
+            indexed = true;
+        }
+        const std::size_t size = slotKey_.size();
+        std::size_t slot = hashSlot(key, size);
+        while (slotTaken_[slot] && slotKey_[slot] != key)
+            slot = (slot + 1) & (size - 1);
+        if (!slotTaken_[slot])
+            return -1;
+        // Edges already taken leave the chain, so none is passed twice.
+        uint32_t* link = &slotFirst_[slot];
+        while (*link != kNone && used_[*link])
+            *link = next_[*link];
+        return *link == kNone ? -1 : static_cast<int64_t>(*link);
     };
 
     for (uint32_t i = 0; i < n; ++i) {

@@ -43,7 +43,13 @@ public:
     void link(const std::vector<DirectedEdge>& edges, std::vector<uint32_t>& order, std::vector<uint32_t>& ends);
 
 private:
-    std::vector<std::pair<uint64_t, uint32_t>> byStart_;
+    static constexpr uint32_t kNone = 0xffffffffu;
+    // A hash of start points, built for fills whose edges do not simply
+    // follow one another: per slot its point and first unused edge, per
+    // edge the next one starting at the same point.
+    std::vector<uint64_t> slotKey_;
+    std::vector<uint32_t> slotFirst_, next_;
+    std::vector<uint8_t> slotTaken_;
     std::vector<uint8_t> used_;
 };
 

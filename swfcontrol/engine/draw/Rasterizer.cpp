@@ -54,6 +54,11 @@ void Rasterizer::addLine(double x0, double y0, double x1, double y1)
     clampY(x1, y1);
     if (y0 == y1)
         return;
+    // Most lines lie wholly within the clip's columns.
+    if (std::min(x0, x1) > left && std::max(x0, x1) < right) {
+        store(x0, y0, x1, y1);
+        return;
+    }
 
     // Columns right of the clip only change pixels further right: drop them,
     // but the pixels up to the clip's edge may still be inside the outline.
@@ -161,15 +166,30 @@ namespace {
 const double kCentre[1][2] = {{0.5, 0.5}};
 const double kFour[4][2] = {{0.375, 0.125}, {0.875, 0.375}, {0.125, 0.625}, {0.625, 0.875}};
 
+// std::ceil without the library call, for the small values met here.
+inline int ceilInt(double v)
+{
+    const int i = static_cast<int>(v);
+    return i < v ? i + 1 : i;
+}
+
+inline int floorInt(double v)
+{
+    const int i = static_cast<int>(v);
+    return i > v ? i - 1 : i;
+}
+
 } // namespace
 
-// Each sub-row's cells get the winding change of the edges that cross its
-// sample line left of the pixel's sample.
+// Each sample's cell gets the winding change of the edges that cross its
+// sample line left of the pixel's sample. A pixel's samples sit side by side
+// (cell k of pixel x is windings_[(row * rowWidth + x) * samples + k]), so
+// summing a row reads them together.
 void Rasterizer::accumulateSamples(const Line& line, int bx0, int by0, int rowWidth, int rows, int samples)
 {
     // Vertices snap to 1/256 pixel first, as graphics hardware does: which
     // side of an edge a sample that lies almost on it falls depends on that.
-    const auto snap = [](double v) { return std::floor(v * 256 + 0.5) / 256; };
+    const auto snap = [](double v) { return static_cast<double>(floorInt(v * 256 + 0.5)) / 256; };
     double x0 = snap(line.x0) - bx0, y0 = snap(line.y0) - by0, x1 = snap(line.x1) - bx0, y1 = snap(line.y1) - by0;
     if (y0 == y1)
         return;
@@ -182,15 +202,25 @@ void Rasterizer::accumulateSamples(const Line& line, int bx0, int by0, int rowWi
     const double dxdy = (x1 - x0) / (y1 - y0);
     const int lastColumn = rowWidth - 1;
     const double (*pattern)[2] = samples == 4 ? kFour : kCentre;
-    for (int k = 0; k < samples; ++k) {
-        const double sx = pattern[k][0], sy = pattern[k][1];
-        const int rowStart = std::max(0, static_cast<int>(std::ceil(y0 - sy)));
-        const int rowEnd = std::min(rows, static_cast<int>(std::ceil(y1 - sy)));
-        for (int r = rowStart; r < rowEnd; ++r) {
-            const double x = x0 + (r + sy - y0) * dxdy;
-            const int column = std::min(lastColumn, std::max(0, static_cast<int>(std::ceil(x - sx))));
-            windings_[(static_cast<std::size_t>(r) * samples + k) * rowWidth + column] += dir;
-            touch(r, column);
+    const int rowStart = std::max(0, floorInt(y0));
+    const int rowEnd = std::min(rows, ceilInt(y1));
+    for (int r = rowStart; r < rowEnd; ++r) {
+        int32_t* row = &windings_[static_cast<std::size_t>(r) * rowWidth * samples];
+        int lo = rowWidth, hi = -1;
+        for (int k = 0; k < samples; ++k) {
+            const double sy = r + pattern[k][1];
+            // Samples on the top end count, those on the bottom end do not.
+            if (sy < y0 || sy >= y1)
+                continue;
+            const double x = x0 + (sy - y0) * dxdy;
+            const int column = std::min(lastColumn, std::max(0, ceilInt(x - pattern[k][0])));
+            row[column * samples + k] += dir;
+            lo = std::min(lo, column);
+            hi = std::max(hi, column);
+        }
+        if (hi >= 0) {
+            touch(r, lo);
+            touch(r, hi);
         }
     }
 }
@@ -272,20 +302,19 @@ Coverage Rasterizer::render(FillRule rule, Sampling sampling)
             }
             rest = level;
         } else {
-            int32_t* sub[4];
-            for (int k = 0; k < 4; ++k)
-                sub[k] = &windings_[(static_cast<std::size_t>(r) * 4 + k) * rowWidth];
+            int32_t* row = &windings_[static_cast<std::size_t>(r) * 4 * rowWidth];
             int32_t a0 = 0, a1 = 0, a2 = 0, a3 = 0;
             uint8_t level = 0;
             for (int x = first; x < last; ++x) {
-                const int32_t c0 = sub[0][x], c1 = sub[1][x], c2 = sub[2][x], c3 = sub[3][x];
+                int32_t* cell = row + 4 * x;
+                const int32_t c0 = cell[0], c1 = cell[1], c2 = cell[2], c3 = cell[3];
                 // Most cells inside a shape change nothing.
                 if ((c0 | c1 | c2 | c3) != 0) {
                     a0 += c0;
                     a1 += c1;
                     a2 += c2;
                     a3 += c3;
-                    sub[0][x] = sub[1][x] = sub[2][x] = sub[3][x] = 0;
+                    cell[0] = cell[1] = cell[2] = cell[3] = 0;
                     level = levels[((a0 & insideMask) != 0) + ((a1 & insideMask) != 0) + ((a2 & insideMask) != 0) +
                                    ((a3 & insideMask) != 0)];
                 }

@@ -60,6 +60,12 @@ struct MaskLayer {
     std::vector<uint8_t> coverage; // frame-sized A8, zero outside `box`
     Box box;
     bool building = true;
+    // What the mask clips is drawn into a layer of its own (layers[layer])
+    // and goes through the mask when it is popped: where shapes overlap on a
+    // partly covered edge, the mask then dims what they show together, not
+    // each shape by itself.
+    bool layered = false;
+    std::size_t layer = 0;
 };
 
 inline uint8_t mul255(unsigned a, unsigned b)
@@ -109,6 +115,10 @@ struct Renderer::State {
     int width = 0, height = 0;
     Quality quality = Quality::High;
     Surface frame;
+    // Where the fills of one shape gather before they go onto the target
+    // together (see drawShape); kept clear outside its dirty box.
+    Surface shapeFills;
+    bool gathering = false;
     // Layers in use are layers[0 .. layerDepth); the rest wait for reuse.
     std::vector<std::unique_ptr<Surface>> layers;
     std::size_t layerDepth = 0;
@@ -127,12 +137,26 @@ struct Renderer::State {
     std::size_t nextRamp = 0;
     BitmapCache bitmapCache;
 
-    Surface& target() { return layerDepth ? *layers[layerDepth - 1] : frame; }
+    Surface& layerTarget() { return layerDepth ? *layers[layerDepth - 1] : frame; }
+    Surface& target() { return gathering ? shapeFills : layerTarget(); }
+    bool beginGathering();
+    void endGathering();
     Surface* parentOfTop() { return layerDepth >= 2 ? layers[layerDepth - 2].get() : &frame; }
     // High quality measures coverage as 4x multisampling does: that is how
     // the movies' reference images were drawn, and it costs less than exact
     // areas.
-    Sampling sampling() const { return quality == Quality::High ? Sampling::FourSamples : Sampling::Centre; }
+    Sampling sampling() const
+    {
+        if (quality != Quality::High)
+            return Sampling::Centre;
+        // What goes into a blend-mode layer was drawn with finer
+        // anti-aliasing in the reference images: exact areas match it.
+        for (std::size_t i = 0; i < layerDepth; ++i) {
+            if (layers[i]->mode != BlendMode::Normal && layers[i]->mode != BlendMode::Layer)
+                return Sampling::Area;
+        }
+        return Sampling::FourSamples;
+    }
 
     MaskLayer* topMask() { return maskDepth ? masks[maskDepth - 1].get() : nullptr; }
     MaskLayer* buildingMask()
@@ -180,8 +204,8 @@ void Renderer::State::compositeImage(const Coverage& cov, pixman_image_t* src, i
     Surface& dst = target();
     pixman_image_t* mask = a8Image(cov);
     if (mask) {
-        pixman_image_composite32(PIXMAN_OP_OVER, src, mask, dst.image, srcX, srcY, 0, 0, cov.x, cov.y, cov.width,
-                                 cov.height);
+        pixman_image_composite32(gathering ? PIXMAN_OP_ADD : PIXMAN_OP_OVER, src, mask, dst.image, srcX, srcY, 0, 0,
+                                 cov.x, cov.y, cov.width, cov.height);
         pixman_image_unref(mask);
     }
     dst.dirty.unite(cov.x, cov.y, cov.x + cov.width, cov.y + cov.height);
@@ -209,7 +233,7 @@ void Renderer::State::paint(Coverage cov, const FillStyle* fill, Rgba solid, con
     MaskLayer* top = topMask();
     MaskLayer* building = buildingMask();
     // A finished mask above the one being built clips what goes into it too.
-    if (top && !top->building) {
+    if (top && !top->building && (building || !top->layered)) {
         for (int r = 0; r < cov.height; ++r) {
             uint8_t* row = cov.data + static_cast<std::ptrdiff_t>(r) * cov.stride;
             const uint8_t* clip = &top->coverage[static_cast<std::size_t>(cov.y + r) * width + cov.x];
@@ -263,7 +287,9 @@ void Renderer::State::paint(Coverage cov, const FillStyle* fill, Rgba solid, con
         }
         if (ok) {
             pixman_image_set_transform(src, &t);
-            const bool smooth = fill->bitmapSmooth && quality == Quality::High;
+            // Smoothed bitmaps are smoothed at low quality too: the
+            // reference images of low-quality movies show them filtered.
+            const bool smooth = fill->bitmapSmooth;
             pixman_image_set_filter(src, smooth ? PIXMAN_FILTER_BILINEAR : PIXMAN_FILTER_NEAREST, nullptr, 0);
             // Clipped bitmaps stretch their edge pixels beyond the image.
             pixman_image_set_repeat(src, fill->bitmapRepeat ? PIXMAN_REPEAT_NORMAL : PIXMAN_REPEAT_PAD);
@@ -289,6 +315,38 @@ void Renderer::State::paint(Coverage cov, const FillStyle* fill, Rgba solid, con
     }
 }
 
+bool Renderer::State::beginGathering()
+{
+    const std::size_t count = static_cast<std::size_t>(width) * height;
+    if (shapeFills.pixels.size() != count || !shapeFills.image) {
+        if (shapeFills.image)
+            pixman_image_unref(shapeFills.image);
+        shapeFills.pixels.assign(count, 0);
+        shapeFills.image = pixman_image_create_bits(PIXMAN_a8r8g8b8, width, height, shapeFills.pixels.data(), width * 4);
+        if (!shapeFills.image)
+            return false;
+    }
+    shapeFills.dirty = Box{};
+    gathering = true;
+    return true;
+}
+
+void Renderer::State::endGathering()
+{
+    gathering = false;
+    const Box box = shapeFills.dirty.intersect(Box{0, 0, width, height});
+    if (box.empty())
+        return;
+    Surface& dst = layerTarget();
+    pixman_image_composite32(PIXMAN_OP_OVER, shapeFills.image, nullptr, dst.image, box.x0, box.y0, 0, 0, box.x0,
+                             box.y0, box.x1 - box.x0, box.y1 - box.y0);
+    dst.dirty.unite(box.x0, box.y0, box.x1, box.y1);
+    for (int y = box.y0; y < box.y1; ++y) {
+        uint32_t* row = &shapeFills.pixels[static_cast<std::size_t>(y) * width];
+        std::fill(row + box.x0, row + box.x1, 0u);
+    }
+}
+
 Renderer::Renderer() : state_(new State) {}
 
 Renderer::~Renderer() = default;
@@ -305,6 +363,11 @@ bool Renderer::resize(int width, int height)
     s.layerDepth = 0;
     s.masks.clear();
     s.maskDepth = 0;
+    // Sized anew on first use: the same pixel count may come with another width.
+    if (s.shapeFills.image)
+        pixman_image_unref(s.shapeFills.image);
+    s.shapeFills.image = nullptr;
+    s.shapeFills.pixels.clear();
     if (s.frame.image)
         pixman_image_unref(s.frame.image);
     s.frame.image = nullptr;
@@ -389,6 +452,17 @@ void Renderer::drawShape(const Shape& shape, const Matrix& matrix, const ColorTr
                 s.lineEdges[l].push_back(static_cast<uint32_t>(k));
         }
 
+        // Anti-aliased fills of one shape that meet along an edge share its
+        // pixels: each covers part, and together they cover it all. Drawn
+        // one over the other they would leave the background showing
+        // through a seam, so they are summed first and drawn as one.
+        bool gather = false;
+        if (aa != Sampling::Centre && !s.buildingMask()) {
+            uint32_t used = 0;
+            for (uint32_t i = 0; i < fillCount && used < 2; ++i)
+                used += s.fillEdges[i].empty() ? 0 : 1;
+            gather = used > 1 && s.beginGathering();
+        }
         for (uint32_t i = 0; i < fillCount; ++i) {
             if (s.fillEdges[i].empty())
                 continue;
@@ -398,6 +472,8 @@ void Renderer::drawShape(const Shape& shape, const Matrix& matrix, const ColorTr
             s.paint(s.raster.render(rule, aa), solidFill ? nullptr : &fill, solidFill ? *solidFill : Rgba{}, cxform,
                     bitmaps, toPixels);
         }
+        if (gather)
+            s.endGathering();
 
         // Strokes take no part in a clip mask's shape.
         for (uint32_t i = 0; i < lineCount && !s.buildingMask(); ++i) {
@@ -476,13 +552,72 @@ void Renderer::endMask()
         }
         break;
     }
+    if (s.layerDepth == s.layers.size())
+        s.layers.push_back(std::make_unique<Surface>());
+    Surface& content = *s.layers[s.layerDepth];
+    const std::size_t count = static_cast<std::size_t>(s.width) * s.height;
+    if (content.pixels.size() != count || !content.image) {
+        if (content.image)
+            pixman_image_unref(content.image);
+        content.pixels.assign(count, 0);
+        content.image =
+            pixman_image_create_bits(PIXMAN_a8r8g8b8, s.width, s.height, content.pixels.data(), s.width * 4);
+        if (!content.image)
+            return; // the mask then clips each shape as it is drawn
+    } else {
+        // Nothing is drawn outside the mask's box.
+        const Box box = m->box.intersect(Box{0, 0, s.width, s.height});
+        for (int y = box.y0; y < box.y1; ++y) {
+            uint32_t* row = &content.pixels[static_cast<std::size_t>(y) * s.width];
+            std::fill(row + box.x0, row + box.x1, 0u);
+        }
+    }
+    content.mode = BlendMode::Normal;
+    content.dirty = Box{};
+    m->layered = true;
+    m->layer = s.layerDepth++;
 }
 
 void Renderer::popMask()
 {
     State& s = *state_;
-    if (s.maskDepth)
-        --s.maskDepth;
+    if (!s.maskDepth)
+        return;
+    MaskLayer& m = *s.masks[--s.maskDepth];
+    if (!m.layered)
+        return;
+    m.layered = false;
+    // Layers begun inside the mask's content and left open end with it.
+    if (s.layerDepth <= m.layer)
+        return;
+    s.layerDepth = m.layer;
+    const Surface& content = *s.layers[m.layer];
+    Surface& dst = s.layerTarget();
+    const Box box = content.dirty.intersect(m.box).intersect(Box{0, 0, s.width, s.height});
+    for (int y = box.y0; y < box.y1; ++y) {
+        const std::size_t at = static_cast<std::size_t>(y) * s.width;
+        const uint32_t* src = &content.pixels[at];
+        const uint8_t* cov = &m.coverage[at];
+        uint32_t* d = &dst.pixels[at];
+        for (int x = box.x0; x < box.x1; ++x) {
+            const unsigned c = cov[x];
+            if (c == 0 || src[x] == 0)
+                continue;
+            // Premultiplied source dimmed by the mask, then over.
+            uint32_t p = src[x];
+            if (c != 255)
+                p = (uint32_t(mul255(p >> 24, c)) << 24) | (uint32_t(mul255((p >> 16) & 255, c)) << 16) |
+                    (uint32_t(mul255((p >> 8) & 255, c)) << 8) | mul255(p & 255, c);
+            const unsigned keep = 255 - (p >> 24);
+            const uint32_t q = d[x];
+            const auto ch = [&](int shift) {
+                const unsigned v = ((p >> shift) & 255) + mul255((q >> shift) & 255, keep);
+                return uint32_t(v > 255 ? 255 : v) << shift;
+            };
+            d[x] = ch(24) | ch(16) | ch(8) | ch(0);
+        }
+    }
+    dst.dirty.unite(box.x0, box.y0, box.x1, box.y1);
 }
 
 void Renderer::beginLayer(BlendMode mode)
@@ -516,7 +651,7 @@ void Renderer::endLayer(const ColorTransform& cxform)
     --s.layerDepth;
     const Box dirty = layer.dirty.intersect(Box{0, 0, s.width, s.height});
     const MaskLayer* top = s.topMask();
-    const uint8_t* clip = top && !top->building ? top->coverage.data() : nullptr;
+    const uint8_t* clip = top && !top->building && !top->layered ? top->coverage.data() : nullptr;
     // Alpha and erase too act only within the bounds of what the layer drew,
     // and only on a layer: the stage itself stays opaque.
     const Box area = dirty;
@@ -529,6 +664,27 @@ void Renderer::endLayer(const ColorTransform& cxform)
         transformPixels(src, dirty.x0, dirty.y0, dirty.x1, dirty.y1, cxform);
     blendLayer(layer.mode, layer.image, parent.image, src, dst, clip, area.x0, area.y0, area.x1, area.y1);
     parent.dirty.unite(area.x0, area.y0, area.x1, area.y1);
+}
+
+void Renderer::glowLayer(const GlowFilter& glow)
+{
+    State& s = *state_;
+    if (!s.layerDepth)
+        return;
+    Surface& layer = *s.layers[s.layerDepth - 1];
+    if (layer.dirty.empty())
+        return;
+    // The glow reaches as far as its blur spreads what the layer drew.
+    const int passes = std::max(1, std::min(3, glow.passes));
+    const int gx = static_cast<int>(std::ceil(std::min(256.0, std::max(0.0, glow.blurX)) / 2)) * passes + 1;
+    const int gy = static_cast<int>(std::ceil(std::min(256.0, std::max(0.0, glow.blurY)) / 2)) * passes + 1;
+    const Box area =
+        Box{layer.dirty.x0 - gx, layer.dirty.y0 - gy, layer.dirty.x1 + gx, layer.dirty.y1 + gy}.intersect(
+            Box{0, 0, s.width, s.height});
+    if (area.empty())
+        return;
+    applyGlow(LayerImage{layer.pixels.data(), s.width}, area.x0, area.y0, area.x1, area.y1, glow);
+    layer.dirty = area;
 }
 
 } // namespace swf

@@ -75,6 +75,8 @@ public:
     // what lies below with the mode given to beginLayer.
     void beginLayer(BlendMode mode);
     void endLayer(const ColorTransform& cxform);
+    // Adds a glow to what the current layer holds, before endLayer.
+    void glowLayer(const GlowFilter& glow);
 
 private:
     struct State;

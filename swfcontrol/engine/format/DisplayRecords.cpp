@@ -2,14 +2,32 @@
 
 namespace swf {
 
-bool skipFilters(BitReader& r)
+bool skipFilters(BitReader& r) { return readFilters(r, nullptr); }
+
+bool readFilters(BitReader& r, std::vector<GlowFilter>* glows)
 {
     unsigned count = r.u8();
     for (unsigned i = 0; i < count && !r.failed(); ++i) {
         switch (r.u8()) {
         case 0: r.skip(23); break; // drop shadow
         case 1: r.skip(9); break;  // blur
-        case 2: r.skip(15); break; // glow
+        case 2: {                  // glow
+            GlowFilter g;
+            g.color.r = r.u8();
+            g.color.g = r.u8();
+            g.color.b = r.u8();
+            g.color.a = r.u8();
+            g.blurX = r.fixed16();
+            g.blurY = r.fixed16();
+            g.strength = r.fixed8();
+            const unsigned flags = r.u8();
+            g.inner = (flags & 0x80) != 0;
+            g.knockout = (flags & 0x40) != 0;
+            g.passes = static_cast<int>(flags & 0x1f);
+            if (glows && !r.failed() && glows->size() < 8)
+                glows->push_back(g);
+            break;
+        }
         case 3: r.skip(27); break; // bevel
         case 4:
         case 7: { // gradient glow, gradient bevel
@@ -115,7 +133,8 @@ bool readPlaceObject(const Tag& tag, PlaceObject& out, unsigned swfVersion)
         return false;
     // What follows only PlaceObject3 has; a damaged filter list loses the
     // blend mode, visibility and clip actions but not the placement itself.
-    if ((flags3 & 0x01) && !skipFilters(r))
+    out.hasFilters = (flags3 & 0x01) != 0;
+    if (out.hasFilters && !readFilters(r, &out.glows))
         return true;
     if (flags3 & 0x02) {
         out.blendMode = r.u8();
@@ -198,7 +217,7 @@ bool readButton(uint16_t code, BitReader& r, ButtonDefinition& out)
         rec.matrix = r.matrix();
         if (two) {
             rec.cxform = r.cxform(true);
-            if ((flags & 0x10) && !skipFilters(r))
+            if ((flags & 0x10) && !readFilters(r, &rec.glows))
                 return false;
             if (flags & 0x20)
                 rec.blendMode = r.u8();

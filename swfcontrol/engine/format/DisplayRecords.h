@@ -40,13 +40,15 @@ struct PlaceObject {
     bool visible = true;
     bool hasCacheAsBitmap = false;
     bool cacheAsBitmap = false;
+    bool hasFilters = false;
+    std::vector<GlowFilter> glows; // the list's glow filters; others are left out
     bool hasBackground = false; // an opaque background behind a cached bitmap
     Rgba background;
     std::vector<ClipAction> clipActions;
 };
 
 // Tag codes 4, 26 and 70 of a movie of `swfVersion` (whose event flags are
-// 16 bits up to SWF 5, 32 after). Filters are skipped.
+// 16 bits up to SWF 5, 32 after). Of the filters only glows are kept.
 bool readPlaceObject(const Tag& tag, PlaceObject& out, unsigned swfVersion = 6);
 
 struct RemoveObject {
@@ -78,6 +80,7 @@ struct ButtonRecord {
     Matrix matrix;
     ColorTransform cxform;
     uint8_t blendMode = 0;
+    std::vector<GlowFilter> glows;
 };
 
 struct ButtonAction {
@@ -96,5 +99,7 @@ bool readButton(uint16_t code, BitReader& body, ButtonDefinition& out);
 
 // Skips a FILTERLIST; false if a filter is of an unknown kind.
 bool skipFilters(BitReader& r);
+// Reads a FILTERLIST, keeping its glow filters (at most 8) in `glows`.
+bool readFilters(BitReader& r, std::vector<GlowFilter>* glows);
 
 } // namespace swf

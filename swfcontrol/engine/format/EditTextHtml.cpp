@@ -49,8 +49,11 @@ std::string toUtf8(const std::u32string& s)
 // many characters it spans; 0 when it is no entity we know.
 std::size_t entityAt(const std::u32string& s, std::size_t pos, char32_t& out)
 {
-    std::size_t semi = s.find(U';', pos);
-    if (semi == std::u32string::npos || semi - pos > 10 || semi == pos + 1)
+    // Entities are short: looking no further keeps a run of '&' linear.
+    std::size_t semi = pos + 1;
+    while (semi < s.size() && semi - pos <= 10 && s[semi] != ';')
+        ++semi;
+    if (semi >= s.size() || s[semi] != ';' || semi == pos + 1)
         return 0;
     std::u32string name = s.substr(pos + 1, semi - pos - 1);
     static const struct {

@@ -4,6 +4,7 @@
 #include "swfcontrol/engine/format/EditText.h"
 
 #include <cctype>
+#include <unordered_map>
 
 namespace swf {
 
@@ -91,14 +92,12 @@ Shape boxBorder(const Rect& r)
     return s;
 }
 
-bool sameName(const std::string& a, const std::string& b)
+std::string lowerAscii(const std::string& s)
 {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
+    std::string out = s;
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
 }
 
 class MovieFonts : public FontChooser {
@@ -116,33 +115,46 @@ public:
     {
         if (f.face.empty())
             return fieldFont_;
-        const Font* anyStyle = nullptr;
-        for (std::size_t i = 0; i < kMaxFonts; ++i) {
-            const FontCharacter* c = lookup_.fontAt(i);
-            if (!c)
+        indexNames();
+        auto it = byName_.find(lowerAscii(f.face));
+        if (it == byName_.end())
+            return fieldFont_;
+        const FontCharacter* pick = it->second.front();
+        for (const FontCharacter* c : it->second) {
+            if (c->font().bold == f.bold && c->font().italic == f.italic) {
+                pick = c;
                 break;
-            const Font& font = c->font();
-            if (font.glyphs.empty() || !sameName(font.name, f.face))
-                continue;
-            if (font.bold == f.bold && font.italic == f.italic) {
-                used.push_back(c->decoded);
-                return &font;
-            }
-            if (!anyStyle) {
-                anyStyle = &font;
-                used.push_back(c->decoded);
             }
         }
-        return anyStyle ? anyStyle : fieldFont_;
+        used.push_back(pick->decoded);
+        return &pick->font();
     }
 
     // The fonts a layout may point into, kept alive with it.
     mutable std::vector<std::shared_ptr<const Font>> used;
 
 private:
+    // Fonts with outlines by lower-case name, in definition order; built on
+    // the first lookup by name.
+    void indexNames() const
+    {
+        if (indexed_)
+            return;
+        indexed_ = true;
+        for (std::size_t i = 0; i < kMaxFonts; ++i) {
+            const FontCharacter* c = lookup_.fontAt(i);
+            if (!c)
+                break;
+            if (!c->font().glyphs.empty())
+                byName_[lowerAscii(c->font().name)].push_back(c);
+        }
+    }
+
     static const std::size_t kMaxFonts = 65536;
     const FontLookup& lookup_;
     const Font* fieldFont_;
+    mutable bool indexed_ = false;
+    mutable std::unordered_map<std::string, std::vector<const FontCharacter*>> byName_;
 };
 
 } // namespace
@@ -231,11 +243,11 @@ const Font& FontCharacter::font() const
     if (!ok)
         *f = Font();
     if (f->version == 1) {
-        for (const FontInfoTag& info : info) {
-            if (info.code != kTagDefineFontInfo && info.code != kTagDefineFontInfo2)
+        for (const FontInfoTag& tag : info) {
+            if (tag.code != kTagDefineFontInfo && tag.code != kTagDefineFontInfo2)
                 continue;
-            readFontInfo(info.code == kTagDefineFontInfo2, info.body.empty() ? nullptr : info.body.data(),
-                         info.body.size(), *f, reason);
+            readFontInfo(tag.code == kTagDefineFontInfo2, tag.body.empty() ? nullptr : tag.body.data(),
+                         tag.body.size(), *f, reason);
         }
     }
     decoded = f;

@@ -31,6 +31,7 @@ struct Instance {
     std::string name;
     uint16_t clipDepth = 0;
     uint8_t blendMode = 0;
+    std::vector<GlowFilter> glows;
     bool visible = true;
     bool cacheAsBitmap = false;
     const std::vector<ClipAction>* clipActions = nullptr; // a sprite's onClipEvent handlers
@@ -217,6 +218,7 @@ struct MoviePlayer::Impl {
                 part->matrix = rec->matrix;
                 part->cxform = rec->cxform;
                 part->blendMode = rec->blendMode;
+                part->glows = rec->glows;
                 inst->parts.emplace_back(rec->states, std::move(part));
             }
         }
@@ -246,6 +248,8 @@ struct MoviePlayer::Impl {
             inst.clipDepth = po.clipDepth;
         if (po.hasBlendMode)
             inst.blendMode = po.blendMode;
+        if (po.hasFilters)
+            inst.glows = po.glows;
         if (po.hasVisible)
             inst.visible = po.visible;
         if (po.hasCacheAsBitmap)
@@ -277,6 +281,7 @@ struct MoviePlayer::Impl {
                         fresh->name = inst.name;
                         fresh->clipDepth = inst.clipDepth;
                         fresh->blendMode = inst.blendMode;
+                        fresh->glows = inst.glows;
                         fresh->visible = inst.visible;
                         fresh->hasBackground = inst.hasBackground;
                         fresh->cacheAsBitmap = inst.cacheAsBitmap;
@@ -308,6 +313,7 @@ struct MoviePlayer::Impl {
                 i.name.clear();
                 i.clipDepth = 0;
                 i.blendMode = 0;
+                i.glows.clear();
                 i.visible = true;
                 i.hasBackground = false;
                 i.cacheAsBitmap = false;
@@ -604,6 +610,10 @@ struct MoviePlayer::Impl {
             m.ty = std::round(m.ty);
         }
         BlendMode mode = mask ? BlendMode::Normal : blendOf(inst.blendMode);
+        // Filters work on the object drawn by itself, so it gets a layer.
+        const bool filtered = !mask && !inst.glows.empty();
+        if (filtered && mode == BlendMode::Normal)
+            mode = BlendMode::Layer;
         bool layer = mode != BlendMode::Normal;
         if (layer) {
             r.beginLayer(mode);
@@ -659,8 +669,13 @@ struct MoviePlayer::Impl {
         default:
             break;
         }
-        if (layer)
+        if (layer) {
+            if (filtered) {
+                for (const GlowFilter& g : inst.glows)
+                    r.glowLayer(g);
+            }
             r.endLayer(parentCx * inst.cxform);
+        }
     }
 
     // A bitmap placed by itself: a rectangle of its size filled with it.
