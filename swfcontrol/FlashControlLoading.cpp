@@ -1,6 +1,7 @@
 #include "swfcontrol/FlashControl.h"
 
 #include "swfcontrol/FlashControlParts.h"
+#include "swfcontrol/Module.h"
 #include "swfcontrol/MovieLoader.h"
 #include "swfcontrol/MovieLocation.h"
 
