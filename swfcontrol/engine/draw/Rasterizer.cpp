@@ -74,7 +74,9 @@ void Rasterizer::addLine(double x0, double y0, double x1, double y1)
         }
     }
     ts[n++] = 1;
-    std::sort(ts + 1, ts + n - 1);
+    // At most two cuts sit between the ends.
+    if (n == 4 && ts[2] < ts[1])
+        std::swap(ts[1], ts[2]);
     for (int i = 0; i + 1 < n; ++i) {
         const double ta = ts[i], tb = ts[i + 1];
         if (tb <= ta)
