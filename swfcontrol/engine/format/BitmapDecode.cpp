@@ -1,9 +1,9 @@
 #include "swfcontrol/engine/format/BitmapDecode.h"
 
-#include <zlib.h>
+#include "swfcontrol/engine/format/Decompress.h"
+
 
 #include <algorithm>
-#include <climits>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -66,33 +66,6 @@ bool allocatePixels(Bitmap& out, long width, long height, const BitmapLimits& li
     out.width = static_cast<int>(width);
     out.height = static_cast<int>(height);
     return true;
-}
-
-// Inflates at most `limit` bytes; fewer when the stream ends or is damaged.
-std::size_t inflateUpTo(const uint8_t* in, std::size_t inSize, uint8_t* out, std::size_t limit)
-{
-    z_stream stream = {};
-    if (inflateInit(&stream) != Z_OK)
-        return 0;
-    std::size_t produced = 0;
-    std::size_t consumed = 0;
-    while (produced < limit) {
-        std::size_t inChunk = std::min<std::size_t>(inSize - consumed, UINT_MAX);
-        std::size_t outChunk = std::min<std::size_t>(limit - produced, UINT_MAX);
-        stream.next_in = const_cast<Bytef*>(in + consumed);
-        stream.avail_in = static_cast<uInt>(inChunk);
-        stream.next_out = out + produced;
-        stream.avail_out = static_cast<uInt>(outChunk);
-        int status = inflate(&stream, Z_NO_FLUSH);
-        consumed += inChunk - stream.avail_in;
-        produced += outChunk - stream.avail_out;
-        if (status != Z_OK)
-            break;
-        if (consumed == inSize && stream.avail_out != 0)
-            break;
-    }
-    inflateEnd(&stream);
-    return produced;
 }
 
 // --- JPEG ------------------------------------------------------------------
@@ -275,9 +248,10 @@ bool decodeJpeg(const uint8_t* data, std::size_t size, const uint8_t* tables, st
 // early the rest stays opaque.
 void applyAlphaPlane(const uint8_t* data, std::size_t size, Bitmap& bitmap)
 {
-    std::vector<uint8_t> alpha(bitmap.pixels.size(), 0xff);
+    std::vector<uint8_t> alpha;
     if (size > 0)
-        inflateUpTo(data, size, alpha.data(), alpha.size());
+        inflateCapped(data, size, bitmap.pixels.size(), alpha);
+    alpha.resize(bitmap.pixels.size(), 0xff);
     for (std::size_t i = 0; i < alpha.size(); ++i) {
         uint32_t p = bitmap.pixels[i];
         bitmap.pixels[i] = premultiplied(alpha[i], (p >> 16) & 0xff, (p >> 8) & 0xff, p & 0xff);
@@ -402,15 +376,16 @@ bool decodeLossless(const uint8_t* body, std::size_t size, bool withAlpha, Bitma
                          : format == 4 ? (std::size_t(width) * 2 + 3) & ~std::size_t(3)
                                        : std::size_t(width) * 4;
     std::vector<uint8_t> data;
+    const std::size_t dataBytes = tableBytes + rowBytes * std::size_t(height);
     try {
-        data.assign(tableBytes + rowBytes * std::size_t(height), 0);
+        inflateCapped(body + pos, size - pos, dataBytes, data);
+        // A cut stream leaves the rest zero, which shows as transparent or black.
+        data.resize(dataBytes, 0);
     } catch (const std::bad_alloc&) {
         out = Bitmap();
         reason = "There is not enough memory for the bitmap.";
         return false;
     }
-    // A cut stream leaves the rest zero, which shows as transparent or black.
-    inflateUpTo(body + pos, size - pos, data.data(), data.size());
 
     uint32_t table[256] = {};
     for (std::size_t i = 0; i < tableEntries; ++i) {

@@ -1,8 +1,10 @@
 #include "swfcontrol/engine/format/Decompress.h"
 
 #include <lzma.h>
+#include <zlib.h>
 
 #include <algorithm>
+#include <climits>
 
 namespace swf {
 
@@ -19,6 +21,42 @@ uint32_t readU32(const uint8_t* p)
 }
 
 } // namespace
+
+int inflateCapped(const uint8_t* in, std::size_t inSize, std::size_t limit, std::vector<uint8_t>& out)
+{
+    out.clear();
+    z_stream stream = {};
+    if (inflateInit(&stream) != Z_OK)
+        return Z_MEM_ERROR;
+    std::size_t produced = 0;
+    std::size_t consumed = 0;
+    int status = Z_OK;
+    try {
+        while (produced < limit) {
+            if (produced == out.size())
+                out.resize(std::min(limit, std::max<std::size_t>(out.size() * 2, 64 * 1024)));
+            std::size_t inChunk = std::min<std::size_t>(inSize - consumed, UINT_MAX);
+            std::size_t outChunk = std::min<std::size_t>(out.size() - produced, UINT_MAX);
+            stream.next_in = const_cast<Bytef*>(in + consumed);
+            stream.avail_in = static_cast<uInt>(inChunk);
+            stream.next_out = out.data() + produced;
+            stream.avail_out = static_cast<uInt>(outChunk);
+            status = inflate(&stream, Z_NO_FLUSH);
+            consumed += inChunk - stream.avail_in;
+            produced += outChunk - stream.avail_out;
+            if (status != Z_OK)
+                break;
+            if (consumed == inSize && stream.avail_out != 0)
+                break;
+        }
+    } catch (...) {
+        inflateEnd(&stream);
+        throw;
+    }
+    inflateEnd(&stream);
+    out.resize(produced);
+    return status;
+}
 
 bool decompressLzmaSwf(const uint8_t* file, std::size_t size, std::size_t maxBytes, std::vector<uint8_t>& out,
                        std::string& reason)

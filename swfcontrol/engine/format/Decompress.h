@@ -1,5 +1,5 @@
-// LZMA-compressed movies (ZWS). The movie file reader calls this; the
-// implementation lives beside it and links liblzma.
+// Decompression the format needs: zlib for CWS movies, lossless bitmaps and
+// alpha planes, LZMA for ZWS movies.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +8,13 @@
 #include <vector>
 
 namespace swf {
+
+// Inflates zlib data into `out`, which grows by doubling but never past
+// `limit` bytes, so a small input cannot claim a large allocation up front.
+// It stops at the limit, at the end of the stream or where the data is
+// damaged; `out` then holds what came out. Returns zlib's last status
+// (Z_STREAM_END when the stream was whole). May throw std::bad_alloc.
+int inflateCapped(const uint8_t* in, std::size_t inSize, std::size_t limit, std::vector<uint8_t>& out);
 
 // `file`/`size`: the whole ZWS file from its signature. On success `out` holds
 // the uncompressed movie after the 8-byte SWF header (the RECT of the stage

@@ -5,46 +5,18 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <climits>
 
 namespace swf {
 
 namespace {
 
-// Inflates at most `limit` bytes. A stream that ends early keeps what came
-// out, as Flash Player shows the frames of a cut download.
+// A stream that ends early keeps what came out, as Flash Player shows the
+// frames of a cut download.
 bool inflateBody(const uint8_t* in, std::size_t inSize, std::size_t limit, std::vector<uint8_t>& out,
                  std::string& reason)
 {
-    z_stream stream = {};
-    if (inflateInit(&stream) != Z_OK) {
-        reason = "The movie cannot be decompressed: zlib did not start.";
-        return false;
-    }
-    out.resize(std::min<std::size_t>(limit, 1u << 20));
-    std::size_t produced = 0;
-    std::size_t consumed = 0;
-    int status = Z_OK;
-    while (produced < limit) {
-        if (produced == out.size())
-            out.resize(std::min(limit, out.size() * 2));
-        std::size_t inChunk = std::min<std::size_t>(inSize - consumed, UINT_MAX);
-        std::size_t outChunk = std::min<std::size_t>(out.size() - produced, UINT_MAX);
-        stream.next_in = const_cast<Bytef*>(in + consumed);
-        stream.avail_in = static_cast<uInt>(inChunk);
-        stream.next_out = out.data() + produced;
-        stream.avail_out = static_cast<uInt>(outChunk);
-        status = inflate(&stream, Z_NO_FLUSH);
-        consumed += inChunk - stream.avail_in;
-        produced += outChunk - stream.avail_out;
-        if (status != Z_OK)
-            break;
-        if (consumed == inSize && stream.avail_out != 0)
-            break;
-    }
-    inflateEnd(&stream);
-    out.resize(produced);
-    if (produced == 0 && status != Z_STREAM_END && status != Z_OK) {
+    int status = inflateCapped(in, inSize, limit, out);
+    if (out.empty() && status != Z_STREAM_END && status != Z_OK) {
         reason = "The movie's compressed data is damaged.";
         return false;
     }
