@@ -86,13 +86,10 @@ bool readFillStyle(BitReader& r, int version, FillStyle& f)
     return !r.failed();
 }
 
-void readLineStyle(BitReader& r, int version, LineStyle& l)
+// LINESTYLE2's flags after its width, and the miter limit they may announce;
+// shapes and morph shapes (for both ends) store them alike.
+void readLineStyle2Flags(BitReader& r, LineStyle& l)
 {
-    l.width = r.u16();
-    if (version < 4) {
-        l.color = version >= 3 ? r.rgba() : r.rgb();
-        return;
-    }
     r.align();
     l.startCap = static_cast<CapStyle>(std::min(2u, r.ubits(2)));
     l.join = static_cast<JoinStyle>(std::min(2u, r.ubits(2)));
@@ -105,6 +102,16 @@ void readLineStyle(BitReader& r, int version, LineStyle& l)
     l.endCap = static_cast<CapStyle>(std::min(2u, r.ubits(2)));
     if (l.join == JoinStyle::Miter)
         l.miterLimit = r.fixed8();
+}
+
+void readLineStyle(BitReader& r, int version, LineStyle& l)
+{
+    l.width = r.u16();
+    if (version < 4) {
+        l.color = version >= 3 ? r.rgba() : r.rgb();
+        return;
+    }
+    readLineStyle2Flags(r, l);
     if (l.hasFill) {
         readFillStyle(r, version, l.fill);
         if (l.fill.kind == FillKind::Solid) {
@@ -361,19 +368,8 @@ void readMorphLine(BitReader& r, int version, MorphShape::Line& l)
         l.end.color = r.rgba();
         return;
     }
-    r.align();
     LineStyle s;
-    s.startCap = static_cast<CapStyle>(std::min(2u, r.ubits(2)));
-    s.join = static_cast<JoinStyle>(std::min(2u, r.ubits(2)));
-    s.hasFill = r.flag();
-    s.noHScale = r.flag();
-    s.noVScale = r.flag();
-    s.pixelHinting = r.flag();
-    r.ubits(5);
-    s.noClose = r.flag();
-    s.endCap = static_cast<CapStyle>(std::min(2u, r.ubits(2)));
-    if (s.join == JoinStyle::Miter)
-        s.miterLimit = r.fixed8();
+    readLineStyle2Flags(r, s);
     s.width = l.start.width;
     LineStyle e = s;
     e.width = l.end.width;
