@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "swfcontrol/engine/draw/Outline.h"
 #include "swfcontrol/engine/draw/Rasterizer.h"
 #include "swfcontrol/engine/draw/Stroker.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <string>
@@ -115,6 +117,47 @@ TEST(Rasterizer, AbsurdInputStaysBounded)
     const Coverage c = r.render(FillRule::NonZero, Sampling::FourSamples);
     EXPECT_LE(c.width, 16);
     EXPECT_LE(c.height, 16);
+}
+
+// A curve within the flatness of its chord is drawn as the chord; one a
+// little beyond gets more points, all on the curve and each chord within the
+// flatness; a curve that comes back to its start keeps its loop.
+TEST(Outline, CurvesFlattenWithinTheFlatness)
+{
+    struct Case {
+        Point p0, c, p1;
+        std::size_t minPoints, maxPoints;
+    } cases[] = {
+        {{746.85, 149.5}, {744.95, 149.7}, {742.6, 149.5}, 1, 1}, // bulges exactly kFlatness
+        {{0, 0}, {5, 0.4}, {10, 0}, 2, 3},
+        {{0, 0}, {50, 100}, {100, 0}, 10, 60},
+        {{0, 0}, {20, 20}, {0, 0}, 2, 2},
+        {{0, 0}, {20, 0}, {10, 0}, 2, 2},
+    };
+    for (const Case& k : cases) {
+        std::vector<Point> out;
+        SCOPED_TRACE(k.c.x);
+        flattenQuad(k.p0, k.c, k.p1, out);
+        EXPECT_GE(out.size(), k.minPoints);
+        EXPECT_LE(out.size(), k.maxPoints);
+        ASSERT_FALSE(out.empty());
+        EXPECT_EQ(out.back().x, k.p1.x);
+        EXPECT_EQ(out.back().y, k.p1.y);
+        // Each chord's midpoint lies within the flatness of the curve.
+        Point prev = k.p0;
+        for (const Point& p : out) {
+            const Point mid{(prev.x + p.x) / 2, (prev.y + p.y) / 2};
+            double nearest = 1e9;
+            for (int i = 0; i <= 2000; ++i) {
+                const double t = i / 2000.0, u = 1 - t;
+                const double x = u * u * k.p0.x + 2 * u * t * k.c.x + t * t * k.p1.x;
+                const double y = u * u * k.p0.y + 2 * u * t * k.c.y + t * t * k.p1.y;
+                nearest = std::min(nearest, std::hypot(x - mid.x, y - mid.y));
+            }
+            EXPECT_LE(nearest, kFlatness + 0.01);
+            prev = p;
+        }
+    }
 }
 
 TEST(Stroker, OutlineAreaFollowsCapsAndJoins)
