@@ -171,17 +171,19 @@ TEST(Stroker, OutlineAreaFollowsCapsAndJoins)
         double miterLimit;
         double area;
     };
-    const double pi = 3.14159265358979;
+    // A round end of half width 1 is made of 45-degree curves within the
+    // flatness of their chords, so a whole circle is drawn as an octagon.
+    const double circle = 2 * std::sqrt(2.0);
     // Width 2 (half width 1) throughout.
     const std::vector<Case> cases = {
         {"butt ends", {{3, 8}, {11, 8}}, false, CapStyle::None, JoinStyle::Round, 3, 16},
         {"square ends reach out half the width", {{3, 8}, {11, 8}}, false, CapStyle::Square, JoinStyle::Round, 3, 20},
-        {"round ends", {{3, 8}, {11, 8}}, false, CapStyle::Round, JoinStyle::Round, 3, 16 + pi},
-        {"a dot from a zero-length round stroke", {{8, 8}, {8, 8}}, false, CapStyle::Round, JoinStyle::Round, 3, pi},
+        {"round ends", {{3, 8}, {11, 8}}, false, CapStyle::Round, JoinStyle::Round, 3, 16 + circle},
+        {"a dot from a zero-length round stroke", {{8, 8}, {8, 8}}, false, CapStyle::Round, JoinStyle::Round, 3, circle},
         // Two 6 x 2 quads overlapping in one square pixel at the corner.
         {"right-angle miter", {{2, 8}, {8, 8}, {8, 2}}, false, CapStyle::None, JoinStyle::Miter, 3, 23 + 1},
         {"right-angle bevel", {{2, 8}, {8, 8}, {8, 2}}, false, CapStyle::None, JoinStyle::Bevel, 3, 23 + 0.5},
-        {"right-angle round", {{2, 8}, {8, 8}, {8, 2}}, false, CapStyle::None, JoinStyle::Round, 3, 23 + pi / 4},
+        {"right-angle round", {{2, 8}, {8, 8}, {8, 2}}, false, CapStyle::None, JoinStyle::Round, 3, 23 + circle / 4},
         // The miter reaches sqrt(2) half widths at a right angle: a limit of
         // 1.2 cuts a small right triangle off its tip.
         {"miter cut at its limit", {{2, 8}, {8, 8}, {8, 2}}, false, CapStyle::None, JoinStyle::Miter, 1.2,

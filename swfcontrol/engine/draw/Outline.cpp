@@ -127,11 +127,10 @@ double approxInverseIntegral(double x)
 
 } // namespace
 
-void flattenQuad(Point p0, Point c, Point p1, std::vector<Point>& out)
+void flattenQuad(Point p0, Point c, Point p1, std::vector<Point>& out, double tol)
 {
     // Points spaced evenly in that measure over the curve's stretch of the
     // parabola it is part of; their count keeps every chord within kFlatness.
-    const double tol = kFlatness;
     const double ddx = 2 * c.x - p0.x - p1.x, ddy = 2 * c.y - p0.y - p1.y;
     const double u0 = (c.x - p0.x) * ddx + (c.y - p0.y) * ddy;
     const double u2 = (p1.x - c.x) * ddx + (p1.y - c.y) * ddy;
