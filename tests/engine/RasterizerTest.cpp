@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "swfcontrol/engine/draw/Outline.h"
 #include "swfcontrol/engine/draw/Rasterizer.h"
 #include "swfcontrol/engine/draw/Stroker.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <string>
@@ -117,6 +119,47 @@ TEST(Rasterizer, AbsurdInputStaysBounded)
     EXPECT_LE(c.height, 16);
 }
 
+// A curve within the flatness of its chord is drawn as the chord; one a
+// little beyond gets more points, all on the curve and each chord within the
+// flatness; a curve that comes back to its start keeps its loop.
+TEST(Outline, CurvesFlattenWithinTheFlatness)
+{
+    struct Case {
+        Point p0, c, p1;
+        std::size_t minPoints, maxPoints;
+    } cases[] = {
+        {{746.85, 149.5}, {744.95, 149.7}, {742.6, 149.5}, 1, 1}, // bulges exactly kFlatness
+        {{0, 0}, {5, 0.4}, {10, 0}, 2, 3},
+        {{0, 0}, {50, 100}, {100, 0}, 10, 60},
+        {{0, 0}, {20, 20}, {0, 0}, 2, 2},
+        {{0, 0}, {20, 0}, {10, 0}, 2, 2},
+    };
+    for (const Case& k : cases) {
+        std::vector<Point> out;
+        SCOPED_TRACE(k.c.x);
+        flattenQuad(k.p0, k.c, k.p1, out);
+        EXPECT_GE(out.size(), k.minPoints);
+        EXPECT_LE(out.size(), k.maxPoints);
+        ASSERT_FALSE(out.empty());
+        EXPECT_EQ(out.back().x, k.p1.x);
+        EXPECT_EQ(out.back().y, k.p1.y);
+        // Each chord's midpoint lies within the flatness of the curve.
+        Point prev = k.p0;
+        for (const Point& p : out) {
+            const Point mid{(prev.x + p.x) / 2, (prev.y + p.y) / 2};
+            double nearest = 1e9;
+            for (int i = 0; i <= 2000; ++i) {
+                const double t = i / 2000.0, u = 1 - t;
+                const double x = u * u * k.p0.x + 2 * u * t * k.c.x + t * t * k.p1.x;
+                const double y = u * u * k.p0.y + 2 * u * t * k.c.y + t * t * k.p1.y;
+                nearest = std::min(nearest, std::hypot(x - mid.x, y - mid.y));
+            }
+            EXPECT_LE(nearest, kFlatness + 0.01);
+            prev = p;
+        }
+    }
+}
+
 TEST(Stroker, OutlineAreaFollowsCapsAndJoins)
 {
     struct Case {
@@ -128,17 +171,19 @@ TEST(Stroker, OutlineAreaFollowsCapsAndJoins)
         double miterLimit;
         double area;
     };
-    const double pi = 3.14159265358979;
+    // A round end of half width 1 is made of 45-degree curves within the
+    // flatness of their chords, so a whole circle is drawn as an octagon.
+    const double circle = 2 * std::sqrt(2.0);
     // Width 2 (half width 1) throughout.
     const std::vector<Case> cases = {
         {"butt ends", {{3, 8}, {11, 8}}, false, CapStyle::None, JoinStyle::Round, 3, 16},
         {"square ends reach out half the width", {{3, 8}, {11, 8}}, false, CapStyle::Square, JoinStyle::Round, 3, 20},
-        {"round ends", {{3, 8}, {11, 8}}, false, CapStyle::Round, JoinStyle::Round, 3, 16 + pi},
-        {"a dot from a zero-length round stroke", {{8, 8}, {8, 8}}, false, CapStyle::Round, JoinStyle::Round, 3, pi},
+        {"round ends", {{3, 8}, {11, 8}}, false, CapStyle::Round, JoinStyle::Round, 3, 16 + circle},
+        {"a dot from a zero-length round stroke", {{8, 8}, {8, 8}}, false, CapStyle::Round, JoinStyle::Round, 3, circle},
         // Two 6 x 2 quads overlapping in one square pixel at the corner.
         {"right-angle miter", {{2, 8}, {8, 8}, {8, 2}}, false, CapStyle::None, JoinStyle::Miter, 3, 23 + 1},
         {"right-angle bevel", {{2, 8}, {8, 8}, {8, 2}}, false, CapStyle::None, JoinStyle::Bevel, 3, 23 + 0.5},
-        {"right-angle round", {{2, 8}, {8, 8}, {8, 2}}, false, CapStyle::None, JoinStyle::Round, 3, 23 + pi / 4},
+        {"right-angle round", {{2, 8}, {8, 8}, {8, 2}}, false, CapStyle::None, JoinStyle::Round, 3, 23 + circle / 4},
         // The miter reaches sqrt(2) half widths at a right angle: a limit of
         // 1.2 cuts a small right triangle off its tip.
         {"miter cut at its limit", {{2, 8}, {8, 8}, {8, 2}}, false, CapStyle::None, JoinStyle::Miter, 1.2,

@@ -127,17 +127,34 @@ double approxInverseIntegral(double x)
 
 } // namespace
 
-void flattenQuad(Point p0, Point c, Point p1, std::vector<Point>& out)
+void flattenQuad(Point p0, Point c, Point p1, std::vector<Point>& out, double tol)
 {
     // Points spaced evenly in that measure over the curve's stretch of the
     // parabola it is part of; their count keeps every chord within kFlatness.
-    const double tol = kFlatness;
     const double ddx = 2 * c.x - p0.x - p1.x, ddy = 2 * c.y - p0.y - p1.y;
     const double u0 = (c.x - p0.x) * ddx + (c.y - p0.y) * ddy;
     const double u2 = (p1.x - c.x) * ddx + (p1.y - c.y) * ddy;
     const double cross = (p1.x - p0.x) * ddy - (p1.y - p0.y) * ddx;
     const double dd = std::sqrt(ddx * ddx + ddy * ddy);
     if (!(std::fabs(cross) > 1e-9) || !(dd > 1e-12)) {
+        // A straight curve may still run past an end and turn back (one
+        // that returns to its start is the extreme case): its stroke
+        // reaches the turning point.
+        if (dd > 1e-12) {
+            const double t = u0 / (dd * dd), u = 1 - t;
+            if (t > 0 && t < 1)
+                out.push_back({u * u * p0.x + 2 * u * t * c.x + t * t * p1.x, u * u * p0.y + 2 * u * t * c.y + t * t * p1.y});
+        }
+        out.push_back(p1);
+        return;
+    }
+    // A curve that strays no further than kFlatness from its chord is its chord,
+    // even where the measure below would ask for two segments: the aliased
+    // reference images fill by the chord there. The margin takes in curves
+    // whose twips put them exactly at the limit.
+    const double chord = std::hypot(p1.x - p0.x, p1.y - p0.y);
+    const double bulge = std::fabs((p1.x - p0.x) * (c.y - p0.y) - (p1.y - p0.y) * (c.x - p0.x));
+    if (chord > 0 && !(bulge > 2 * chord * (tol + 1e-6))) {
         out.push_back(p1);
         return;
     }

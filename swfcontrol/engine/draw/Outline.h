@@ -56,8 +56,9 @@ private:
 // Maximum distance, in pixels, between a curve and its flattened polyline.
 constexpr double kFlatness = 0.1;
 
-// Appends the points of a flattened quadratic after `p0` (up to and including p1).
-void flattenQuad(Point p0, Point c, Point p1, std::vector<Point>& out);
+// Appends the points of a flattened quadratic after `p0` (up to and including
+// p1), its chords within `tol` (in the units of its points).
+void flattenQuad(Point p0, Point c, Point p1, std::vector<Point>& out, double tol = kFlatness);
 
 // Adds one fill's outline to the rasterizer: contours linked, flattened, and
 // closed with a straight line where the shape left them open.

@@ -50,20 +50,25 @@ void Stroker::polygon(Rasterizer& out)
     poly_.clear();
 }
 
-void Stroker::arc(Point centre, Point from, double sweep, double radius)
+void Stroker::arc(Point centre, Point from, double sweep)
 {
-    // Caps and joins are mostly a pixel or two across, where a chord off by
-    // the flatness of curves would shave a visible share of their area.
-    const double tolerance = kFlatness / 10 / pixelsPerUnit_;
-    double step = kPi / 2;
-    if (radius > tolerance)
-        step = 2 * std::acos(1 - tolerance / radius);
-    const int n = std::min(128, std::max(1, static_cast<int>(std::ceil(std::fabs(sweep) / step))));
+    // Round caps and joins are quadratic curves of at most 45 degrees each,
+    // flattened as any curve is: the aliased reference images show their
+    // chords.
+    const int n = std::min(64, std::max(1, static_cast<int>(std::ceil(std::fabs(sweep) / (kPi / 4) - 1e-9))));
+    const double step = sweep / n;
     const Point r = from - centre;
-    for (int i = 1; i < n; ++i) {
-        const double a = sweep * i / n, c = std::cos(a), s = std::sin(a);
-        poly_.push_back(centre + Point{r.x * c - r.y * s, r.x * s + r.y * c});
-    }
+    const auto rotated = [&](double a, double k) {
+        const double c = std::cos(a), s = std::sin(a);
+        return centre + Point{(r.x * c - r.y * s) * k, (r.x * s + r.y * c) * k};
+    };
+    const double tolerance = kFlatness / pixelsPerUnit_;
+    arcPoints_.clear();
+    for (int i = 0; i < n; ++i)
+        flattenQuad(rotated(step * i, 1), rotated(step * (i + 0.5), 1 / std::cos(step / 2)), rotated(step * (i + 1), 1),
+                    arcPoints_, tolerance);
+    // The caller adds the arc's last point itself.
+    poly_.insert(poly_.end(), arcPoints_.begin(), arcPoints_.end() - 1);
 }
 
 void Stroker::cap(Point p, Point u, CapStyle style, double hw, Rasterizer& out)
@@ -74,7 +79,7 @@ void Stroker::cap(Point p, Point u, CapStyle style, double hw, Rasterizer& out)
         return;
     const Point n = perp(u) * hw;
     poly_.push_back(p + n);
-    arc(p, p + n, -kPi, hw);
+    arc(p, p + n, -kPi);
     poly_.push_back(p - n);
     polygon(out);
 }
@@ -93,7 +98,7 @@ void Stroker::join(Point p, Point u1, Point u2, const StrokeStyle& style, Raster
     poly_.push_back(o1);
     switch (style.join) {
     case JoinStyle::Round:
-        arc(p, o1, std::atan2(c, d), hw);
+        arc(p, o1, std::atan2(c, d));
         break;
     case JoinStyle::Miter: {
         const double cosHalf = std::sqrt(std::max(0.0, (1 + d) / 2));
@@ -144,7 +149,7 @@ void Stroker::add(const Point* points, std::size_t count, bool closed, const Str
         const Point p = path_[0];
         if (style.startCap == CapStyle::Round) {
             poly_.push_back({p.x + hw, p.y});
-            arc(p, {p.x + hw, p.y}, 2 * kPi, hw);
+            arc(p, {p.x + hw, p.y}, 2 * kPi);
             polygon(out);
         } else if (style.startCap == CapStyle::Square) {
             poly_ = {{p.x - hw, p.y - hw}, {p.x + hw, p.y - hw}, {p.x + hw, p.y + hw}, {p.x - hw, p.y + hw}};

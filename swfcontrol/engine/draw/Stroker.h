@@ -35,12 +35,13 @@ private:
     void polygon(Rasterizer& out);
     Matrix toPixels_;
     double pixelsPerUnit_ = 1;
-    void arc(Point centre, Point from, double sweep, double radius);
+    void arc(Point centre, Point from, double sweep);
     void join(Point p, Point u1, Point u2, const StrokeStyle& style, Rasterizer& out);
     void cap(Point p, Point u, CapStyle cap, double halfWidth, Rasterizer& out);
 
     std::vector<Point> path_;
     std::vector<Point> poly_;
+    std::vector<Point> arcPoints_;
 };
 
 } // namespace swf
