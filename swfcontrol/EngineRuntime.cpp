@@ -1,5 +1,6 @@
 #include "swfcontrol/EngineRuntime.h"
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -30,7 +31,8 @@ public:
         if (!player_.load(data, size, reason, limits))
             return false;
         swf::Rgba colour = player_.background();
-        background_ = (uint32_t(colour.r) << 16) | (uint32_t(colour.g) << 8) | colour.b;
+        movieBackground_ = (uint32_t(colour.r) << 16) | (uint32_t(colour.g) << 8) | colour.b;
+        background_ = movieBackground_;
         return true;
     }
 
@@ -62,8 +64,19 @@ public:
     {
         player_.setQuality(quality == RenderQuality::Low ? swf::Quality::Low : swf::Quality::High);
     }
-    // The engine paints the movie's own colour; an override is only reported.
-    void setBackground(uint32_t rgb) override { background_ = rgb; }
+    void setBackground(uint32_t rgb) override
+    {
+        background_ = rgb;
+        if (rgb == movieBackground_) {
+            player_.setBackgroundOverride(std::nullopt);
+        } else {
+            swf::Rgba colour;
+            colour.r = static_cast<uint8_t>(rgb >> 16);
+            colour.g = static_cast<uint8_t>(rgb >> 8);
+            colour.b = static_cast<uint8_t>(rgb);
+            player_.setBackgroundOverride(colour);
+        }
+    }
     uint32_t background() const override { return background_; }
     FramePicture render() override
     {
@@ -79,12 +92,14 @@ public:
     void mouseMove(double x, double y) override { player_.mouseMove(x, y); }
     void mouseDown() override { player_.mouseDown(); }
     void mouseUp() override { player_.mouseUp(); }
+    bool overButton() const override { return player_.overButton(); }
     void setFsCommandHandler(FsCommandHandler handler) override { handler_ = std::move(handler); }
 
 private:
     swf::MoviePlayer player_;
     swf::Renderer renderer_;
     uint32_t background_ = 0xffffff;
+    uint32_t movieBackground_ = 0xffffff;
     FsCommandHandler handler_;
     std::vector<std::pair<std::string, std::string>> held_;
 };

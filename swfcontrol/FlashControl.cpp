@@ -216,6 +216,12 @@ LRESULT CALLBACK FlashControl::stageProc(HWND window, UINT message, WPARAM wPara
         if (control && control->stageWindow_ == window)
             control->stageMouse(message, lParam);
         return 0;
+    case WM_SETCURSOR:
+        if (control && control->stageWindow_ == window && LOWORD(lParam) == HTCLIENT) {
+            control->setStageCursor();
+            return TRUE;
+        }
+        break;
     case WM_CAPTURECHANGED:
         if (control && control->stageWindow_ == window && reinterpret_cast<HWND>(lParam) != window)
             control->stageCaptureLost();

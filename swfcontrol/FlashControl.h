@@ -203,6 +203,7 @@ private:
     HRESULT gotoFrame(long frame);
     HRESULT setQuality(const std::wstring& name);
     void stageMouse(UINT message, LPARAM lParam);
+    void setStageCursor();
     void stageCaptureLost();
 
     void paint(HDC dc, const RECT& paintRect);

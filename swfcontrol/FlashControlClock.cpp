@@ -212,8 +212,20 @@ void FlashControl::stageMouse(UINT message, LPARAM lParam)
             ReleaseCapture();
         runtime_->mouseUp();
     }
+    // WM_SETCURSOR came before the engine heard of this move, and a press or
+    // release may have changed the buttons under a still mouse.
+    POINT at = {x, y};
+    if (stageWindow_ && PtInRect(&client, at))
+        setStageCursor();
     afterTimelineChange(false);
     Release();
+}
+
+// The hand over a button, the arrow elsewhere, as the real control shows them.
+void FlashControl::setStageCursor()
+{
+    bool hand = runtime_ && stage_.status == StageStatus::Playing && runtime_->overButton();
+    SetCursor(LoadCursorW(nullptr, hand ? IDC_HAND : IDC_ARROW));
 }
 
 // Another window took the mouse while the button was down (a menu, a

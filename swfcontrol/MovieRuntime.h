@@ -62,6 +62,8 @@ public:
     virtual void mouseMove(double x, double y) = 0;
     virtual void mouseDown() = 0;
     virtual void mouseUp() = 0;
+    // Whether the mouse is over a button now (the hand cursor's place).
+    virtual bool overButton() const = 0;
 
     // Called from the calls above whenever the movie's actions ask; the shell
     // queues the requests and fires its events once the call has returned.
@@ -96,6 +98,7 @@ public:
     void mouseMove(double, double) override {}
     void mouseDown() override {}
     void mouseUp() override {}
+    bool overButton() const override { return false; }
     void setFsCommandHandler(FsCommandHandler handler) override { handler_ = std::move(handler); }
 
 private:

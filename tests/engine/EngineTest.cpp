@@ -294,6 +294,18 @@ TEST(Timeline, PlacesMovesReplacesRemovesAndGoesBack)
     p.advance();
     EXPECT_EQ(p.currentFrame(), 3u) << "without loop the last frame stays";
     EXPECT_FALSE(p.isPlaying());
+
+    // The host's stage colour is drawn instead of the movie's, across loads,
+    // until it gives the movie's back.
+    swf::Rgba red;
+    red.r = 255;
+    p.setBackgroundOverride(red);
+    EXPECT_EQ(at(p, 25, 5), 'R');
+    ASSERT_TRUE(p.load(m.data(), m.size(), reason)) << reason;
+    EXPECT_EQ(at(p, 25, 5), 'R') << "after a new load";
+    EXPECT_TRUE(p.background() == (swf::Rgba{255, 255, 255, 255})) << "the movie's own stays reported";
+    p.setBackgroundOverride(std::nullopt);
+    EXPECT_EQ(at(p, 25, 5), 'W');
 }
 
 TEST(Timeline, FrameActionsSpritesAndFsCommands)
@@ -475,14 +487,20 @@ TEST(Timeline, ButtonsFollowTheMouse)
         double x, y;
         char pixel;
         const char* commands;
+        bool overButton;
     } steps[] = {
-        {"up until the mouse comes", 0, 0, 0, 'R', ""},  {"outside the hit area's outline", 'm', 8, 8, 'R', ""},
-        {"over", 'm', 3, 3, 'G', ""},
-        {"down", 'd', 0, 0, 'B', ""},                     {"released inside", 'u', 0, 0, 'G', "clicked;"},
-        {"away", 'm', 30, 30, 'R', "clicked;"},           {"pressed outside", 'd', 0, 0, 'R', "clicked;"},
-        {"dragged in", 'm', 3, 3, 'G', "clicked;"},       {"released", 'u', 0, 0, 'G', "clicked;"},
-        {"pressed inside", 'd', 0, 0, 'B', "clicked;"},   {"dragged out", 'm', 30, 30, 'R', "clicked;"},
-        {"released outside", 'u', 0, 0, 'R', "clicked;"},
+        {"up until the mouse comes", 0, 0, 0, 'R', "", false},
+        {"outside the hit area's outline", 'm', 8, 8, 'R', "", false},
+        {"over", 'm', 3, 3, 'G', "", true},
+        {"down", 'd', 0, 0, 'B', "", true},
+        {"released inside", 'u', 0, 0, 'G', "clicked;", true},
+        {"away", 'm', 30, 30, 'R', "clicked;", false},
+        {"pressed outside", 'd', 0, 0, 'R', "clicked;", false},
+        {"dragged in", 'm', 3, 3, 'G', "clicked;", true},
+        {"released", 'u', 0, 0, 'G', "clicked;", true},
+        {"pressed inside", 'd', 0, 0, 'B', "clicked;", true},
+        {"dragged out", 'm', 30, 30, 'R', "clicked;", false},
+        {"released outside", 'u', 0, 0, 'R', "clicked;", false},
     };
     for (const Step& s : steps) {
         if (s.event == 'm')
@@ -493,6 +511,7 @@ TEST(Timeline, ButtonsFollowTheMouse)
             p.mouseUp();
         EXPECT_EQ(at(p, 5, 5), s.pixel) << s.what;
         EXPECT_EQ(commands, s.commands) << s.what;
+        EXPECT_EQ(p.overButton(), s.overButton) << s.what;
     }
 }
 

@@ -501,9 +501,19 @@ TEST(SwfControlPlay, PlaybackMembersDriveTheRootTimeline)
         long background = -2;
         EXPECT_EQ(hosted.flash->get_BackgroundColor(&background), S_OK);
         EXPECT_EQ(background, step.background);
+        // The stage shows the colour reported, not only the property.
+        EXPECT_EQ(colourText(printClient(hosted.stage).at(100, 50)),
+                  colourText(RGB(step.background >> 16, (step.background >> 8) & 0xff, step.background & 0xff)));
         EXPECT_EQ(fsCommands(), step.fsCommands);
     }
     EXPECT_EQ(hosted.sink.summary().back(), "fscommand reached/two");
+
+    // A colour set by the host outlasts a new movie until -1 gives it back.
+    EXPECT_EQ(hosted.flash->put_BackgroundColor(0x0000ff), S_OK);
+    ASSERT_TRUE(hosted.load(writeScratchFile(L"playback.swf", swftest::movieFile(fields))));
+    EXPECT_EQ(colourText(printClient(hosted.stage).at(100, 50)), colourText(RGB(0, 0, 255)));
+    EXPECT_EQ(hosted.flash->put_BackgroundColor(-1), S_OK);
+    EXPECT_EQ(colourText(printClient(hosted.stage).at(100, 50)), colourText(RGB(0x12, 0x34, 0x56)));
 
     // Without looping, playing stops on the last frame; with it, the movie
     // comes round to frame 0 again.

@@ -162,6 +162,7 @@ struct MoviePlayer::Impl {
     uint64_t tick = 0;
     bool loop = true;
     Quality quality = Quality::High;
+    std::optional<Rgba> backgroundOverride;
     FsCommandHandler fsCommand;
     std::deque<QueuedActions> queue;
     std::size_t draws = 0; // this frame's so far, against the limits
@@ -859,11 +860,13 @@ MoviePlayer::~MoviePlayer() = default;
 
 bool MoviePlayer::load(const uint8_t* data, std::size_t size, std::string& reason, const PlayerLimits& limits)
 {
-    // What the host set stays across loads: its FSCommand handler, loop and quality.
+    // What the host set stays across loads: its FSCommand handler, loop,
+    // quality and background override.
     std::unique_ptr<Impl> next(new Impl);
     next->fsCommand = std::move(impl_->fsCommand);
     next->loop = impl_->loop;
     next->quality = impl_->quality;
+    next->backgroundOverride = impl_->backgroundOverride;
     next->limits = limits;
     impl_ = std::move(next);
     LoadLimits load;
@@ -898,6 +901,7 @@ int MoviePlayer::stageHeight() const
 double MoviePlayer::frameRate() const { return impl_->movie.frameRate() / 256.0; }
 unsigned MoviePlayer::version() const { return impl_->movie.version(); }
 Rgba MoviePlayer::background() const { return impl_->movie.background(); }
+void MoviePlayer::setBackgroundOverride(std::optional<Rgba> colour) { impl_->backgroundOverride = colour; }
 
 uint32_t MoviePlayer::totalFrames() const
 {
@@ -924,7 +928,7 @@ void MoviePlayer::render(Renderer& renderer)
     if ((renderer.width() != w || renderer.height() != h) && !renderer.resize(w, h))
         return;
     renderer.setQuality(impl_->quality);
-    renderer.clear(impl_->movie.background());
+    renderer.clear(impl_->backgroundOverride.value_or(impl_->movie.background()));
     if (!impl_->root)
         return;
     impl_->draws = 0;
@@ -1013,6 +1017,13 @@ void MoviePlayer::mouseUp()
     i.pressed = nullptr;
     i.updateStates();
     i.runQueue();
+}
+
+// A fresh hit test: `hover` may name an instance the timeline has removed since.
+bool MoviePlayer::overButton() const
+{
+    return impl_->root &&
+           impl_->hitButton(impl_->root->list, impl_->stageMatrix(), impl_->mouseX, impl_->mouseY, 0) != nullptr;
 }
 
 void MoviePlayer::setFsCommandHandler(FsCommandHandler handler) { impl_->fsCommand = std::move(handler); }

@@ -8,7 +8,7 @@
 // and TCurrentFrame of "/" -> gotoFrame/currentFrame (0-based, as they are);
 // TotalFrames -> totalFrames; Rewind/Forward/Back; Loop -> setLoop/loop;
 // Quality/Quality2 -> setQuality (low, or high for anything better);
-// BackgroundColor -> background. Its clock calls advance() every
+// BackgroundColor -> background/setBackgroundOverride. Its clock calls advance() every
 // 1/frameRate() seconds and render() before each paint.
 #pragma once
 
@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace swf {
@@ -54,7 +55,10 @@ public:
     int stageHeight() const;
     double frameRate() const; // frames per second
     unsigned version() const;
-    Rgba background() const;
+    Rgba background() const; // the movie's own
+    // The stage colour drawn instead of the movie's; none gives the movie's
+    // back. Kept across loads, as the host's other settings are.
+    void setBackgroundOverride(std::optional<Rgba> colour);
     uint32_t totalFrames() const; // of the root timeline, at least 1
 
     // One tick at the frame rate: every playing timeline moves on a frame,
@@ -82,6 +86,9 @@ public:
     void mouseMove(double x, double y);
     void mouseDown();
     void mouseUp();
+    // Whether the mouse is over a button's hit area now, as the timeline
+    // stands: the host shows the hand cursor there.
+    bool overButton() const;
 
     void setFsCommandHandler(FsCommandHandler handler);
 
