@@ -29,7 +29,10 @@ class Stroker {
 public:
     // `points` in pixel space; `closed` joins the last point back to the first
     // instead of capping both ends.
-    void add(const Point* points, std::size_t count, bool closed, const StrokeStyle& style, Rasterizer& out);
+    // `curveInterior` (may be null) marks points inside a flattened curve:
+    // their joins are miters, as a curve's outline has no corners to round.
+    void add(const Point* points, std::size_t count, bool closed, const StrokeStyle& style, Rasterizer& out,
+             const uint8_t* curveInterior = nullptr);
 
 private:
     void polygon(Rasterizer& out);
@@ -40,6 +43,7 @@ private:
     void cap(Point p, Point u, CapStyle cap, double halfWidth, Rasterizer& out);
 
     std::vector<Point> path_;
+    std::vector<uint8_t> interior_;
     std::vector<Point> poly_;
     std::vector<Point> arcPoints_;
 };
