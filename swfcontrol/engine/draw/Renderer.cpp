@@ -510,7 +510,7 @@ void Renderer::drawShape(const Shape& shape, const Matrix& matrix, const ColorTr
             if (inShape) {
                 style.halfWidth = std::min(width, 1e9) / 2;
                 style.toPixels = toPixels;
-                style.pixelsPerUnit = stretch.largest;
+                style.pixelsPerUnit = stretch.smallest;
             } else {
                 style.halfWidth = 0.5;
             }

@@ -22,7 +22,9 @@ struct StrokeStyle {
     // Maps the stroke's outline to pixels: a stroke drawn in shape space
     // takes the shape's own stretch and skew.
     Matrix toPixels;
-    double pixelsPerUnit = 1; // the largest stretch of toPixels, for the fineness of arcs
+    // Pixels per unit along the thinnest side of toPixels: arcs are flattened
+    // as finely as the stroke's curves, which are flattened in shape units.
+    double pixelsPerUnit = 1;
 };
 
 class Stroker {
