@@ -170,6 +170,7 @@ TEST(Stroker, OutlineAreaFollowsCapsAndJoins)
         JoinStyle join;
         double miterLimit;
         double area;
+        std::vector<uint8_t> curveInterior = {};
     };
     // A round end of half width 1 is made of 45-degree curves within the
     // flatness of their chords, so a whole circle is drawn as an octagon.
@@ -188,6 +189,14 @@ TEST(Stroker, OutlineAreaFollowsCapsAndJoins)
         // 1.2 cuts a small right triangle off its tip.
         {"miter cut at its limit", {{2, 8}, {8, 8}, {8, 2}}, false, CapStyle::None, JoinStyle::Miter, 1.2,
          24 - std::pow(std::sqrt(2.0) - 1.2, 2)},
+        {"inside a curve, segments meet as a miter whatever the join",
+         {{2, 8}, {8, 8}, {8, 2}},
+         false,
+         CapStyle::None,
+         JoinStyle::Round,
+         3,
+         23 + 1,
+         {0, 1, 0}},
         {"closed square joins at its start too", {{4, 4}, {12, 4}, {12, 12}, {4, 12}, {4, 4}}, true, CapStyle::Round,
          JoinStyle::Miter, 3, 100 - 36},
     };
@@ -201,7 +210,8 @@ TEST(Stroker, OutlineAreaFollowsCapsAndJoins)
         Rasterizer r;
         r.reset(0, 0, 16, 16);
         Stroker s;
-        s.add(c.path.data(), c.path.size(), c.closed, style, r);
+        s.add(c.path.data(), c.path.size(), c.closed, style, r,
+              c.curveInterior.empty() ? nullptr : c.curveInterior.data());
         const Frame f = render(r, FillRule::NonZero, Sampling::Area);
         EXPECT_NEAR(f.total(), c.area, 0.05 + c.area * 0.005);
     }

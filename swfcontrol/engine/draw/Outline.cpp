@@ -219,7 +219,7 @@ void StrokePaths::endPath()
     open_ = false;
 }
 
-void StrokePaths::addEdge(const ShapeEdge& e, const Matrix& m)
+void StrokePaths::addEdge(const ShapeEdge& e, const Matrix& m, double tol)
 {
     // A stroke beyond this many points is cut short (see Rasterizer::kMaxLines).
     if (points.size() >= Rasterizer::kMaxLines)
@@ -229,6 +229,7 @@ void StrokePaths::addEdge(const ShapeEdge& e, const Matrix& m)
         StrokePath path;
         path.first = points.size();
         points.push_back(m.apply({static_cast<double>(e.x0), static_cast<double>(e.y0)}));
+        curveInterior.push_back(0);
         paths.push_back(path);
         open_ = true;
         startX_ = e.x0;
@@ -236,9 +237,11 @@ void StrokePaths::addEdge(const ShapeEdge& e, const Matrix& m)
     }
     const Point p1 = m.apply({static_cast<double>(e.x1), static_cast<double>(e.y1)});
     if (e.curved)
-        flattenQuad(points.back(), m.apply({static_cast<double>(e.cx), static_cast<double>(e.cy)}), p1, points);
+        flattenQuad(points.back(), m.apply({static_cast<double>(e.cx), static_cast<double>(e.cy)}), p1, points, tol);
     else
         points.push_back(p1);
+    curveInterior.resize(points.size(), 1);
+    curveInterior.back() = 0;
     lastX_ = e.x1;
     lastY_ = e.y1;
     paths.back().count = points.size() - paths.back().first;

@@ -81,16 +81,20 @@ struct StrokePath {
 
 struct StrokePaths {
     std::vector<Point> points;
+    // Per point: 1 where a curve's flattening put it, inside that curve.
+    std::vector<uint8_t> curveInterior;
     std::vector<StrokePath> paths;
 
     void clear()
     {
         points.clear();
+        curveInterior.clear();
         paths.clear();
         open_ = false;
     }
-    // Appends the edge to the current path or starts a new one.
-    void addEdge(const ShapeEdge& e, const Matrix& toPixels);
+    // Appends the edge to the current path or starts a new one; curves are
+    // flattened to within `tol` in the units `m` maps to.
+    void addEdge(const ShapeEdge& e, const Matrix& m, double tol = kFlatness);
     // Marks paths that end where they began; call once all edges are in.
     void finish();
 

@@ -485,10 +485,6 @@ void Renderer::drawShape(const Shape& shape, const Matrix& matrix, const ColorTr
             style.endCap = line.endCap;
             style.join = line.join;
             style.miterLimit = line.miterLimit;
-            s.strokePaths.clear();
-            for (uint32_t k : s.lineEdges[i])
-                s.strokePaths.addEdge(shape.edges[k], toPixels);
-            s.strokePaths.finish();
             // A stroke is drawn in shape space, so a stretched shape stretches
             // its strokes too; no-scale lines get the width whose thinnest
             // side is their width in stage pixels. Where that side would be
@@ -498,19 +494,30 @@ void Renderer::drawShape(const Shape& shape, const Matrix& matrix, const ColorTr
                 width = line.width / 20.0 / std::max(stretch.smallest, 1e-9);
             else if (line.noHScale || line.noVScale)
                 width = line.width * strokeScale(line, toPixels) / std::max(stretch.smallest, 1e-9);
-            if (width * stretch.smallest >= 1 && stretch.invertible) {
+            // A stroke drawn in shape space has its curves flattened there
+            // too, finely enough for the shape's thinnest side in pixels: the
+            // aliased reference images show stretched curves' strokes with
+            // the chords of the unstretched curve.
+            const bool inShape = width * stretch.smallest >= 1 && stretch.invertible;
+            s.strokePaths.clear();
+            for (uint32_t k : s.lineEdges[i]) {
+                if (inShape)
+                    s.strokePaths.addEdge(shape.edges[k], Matrix{}, kFlatness / stretch.smallest);
+                else
+                    s.strokePaths.addEdge(shape.edges[k], toPixels);
+            }
+            s.strokePaths.finish();
+            if (inShape) {
                 style.halfWidth = std::min(width, 1e9) / 2;
                 style.toPixels = toPixels;
-                style.pixelsPerUnit = stretch.largest;
-                for (Point& p : s.strokePaths.points)
-                    p = stretch.inverse.apply(p);
+                style.pixelsPerUnit = stretch.smallest;
             } else {
                 style.halfWidth = 0.5;
             }
             s.raster.reset(clip.x0, clip.y0, clip.x1, clip.y1);
             for (const StrokePath& path : s.strokePaths.paths)
                 s.stroker.add(&s.strokePaths.points[path.first], path.count, path.closed && !line.noClose, style,
-                              s.raster);
+                              s.raster, &s.strokePaths.curveInterior[path.first]);
             s.paint(s.raster.render(FillRule::NonZero, aa), line.hasFill ? &line.fill : nullptr, line.color, cxform,
                     bitmaps, toPixels);
         }

@@ -123,7 +123,8 @@ void Stroker::join(Point p, Point u1, Point u2, const StrokeStyle& style, Raster
     polygon(out);
 }
 
-void Stroker::add(const Point* points, std::size_t count, bool closed, const StrokeStyle& style, Rasterizer& out)
+void Stroker::add(const Point* points, std::size_t count, bool closed, const StrokeStyle& style, Rasterizer& out,
+                  const uint8_t* curveInterior)
 {
     const double hw = style.halfWidth;
     if (!(hw > 0) || !std::isfinite(hw))
@@ -131,16 +132,21 @@ void Stroker::add(const Point* points, std::size_t count, bool closed, const Str
     toPixels_ = style.toPixels;
     pixelsPerUnit_ = style.pixelsPerUnit > 0 ? style.pixelsPerUnit : 1;
     path_.clear();
+    interior_.clear();
     for (std::size_t i = 0; i < count; ++i) {
         const Point p = points[i];
         if (!std::isfinite(p.x) || !std::isfinite(p.y))
             return;
-        if (path_.empty() || std::fabs(p.x - path_.back().x) > 1e-9 || std::fabs(p.y - path_.back().y) > 1e-9)
+        if (path_.empty() || std::fabs(p.x - path_.back().x) > 1e-9 || std::fabs(p.y - path_.back().y) > 1e-9) {
             path_.push_back(p);
+            interior_.push_back(curveInterior ? curveInterior[i] : 0);
+        }
     }
     if (closed && path_.size() > 2 && std::fabs(path_.back().x - path_[0].x) <= 1e-9 &&
-        std::fabs(path_.back().y - path_[0].y) <= 1e-9)
+        std::fabs(path_.back().y - path_[0].y) <= 1e-9) {
         path_.pop_back();
+        interior_.pop_back();
+    }
     const std::size_t n = path_.size();
     if (n == 0)
         return;
@@ -172,7 +178,20 @@ void Stroker::add(const Point* points, std::size_t count, bool closed, const Str
     }
     for (std::size_t i = closed ? 0 : 1; i < (closed ? n : n - 1); ++i) {
         const Point prev = path_[(i + n - 1) % n], p = path_[i], next = path_[(i + 1) % n];
-        join(p, unit(prev, p), unit(p, next), style, out);
+        const Point u1 = unit(prev, p), u2 = unit(p, next);
+        // Inside a curve the segments meet at their offset edges' crossing,
+        // which puts the outline a hair outside the true offset, as the
+        // aliased reference images have it. A curve that turns back on itself
+        // (a straight one running past its end) keeps the line's own join
+        // rather than a spike.
+        if (interior_[i] && dot(u1, u2) > -1e-9) {
+            StrokeStyle miter = style;
+            miter.join = JoinStyle::Miter;
+            miter.miterLimit = 2;
+            join(p, u1, u2, miter, out);
+        } else {
+            join(p, u1, u2, style, out);
+        }
     }
     if (!closed) {
         cap(path_[0], unit(path_[1], path_[0]), style.startCap, hw, out);

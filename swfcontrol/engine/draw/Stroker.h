@@ -22,14 +22,19 @@ struct StrokeStyle {
     // Maps the stroke's outline to pixels: a stroke drawn in shape space
     // takes the shape's own stretch and skew.
     Matrix toPixels;
-    double pixelsPerUnit = 1; // the largest stretch of toPixels, for the fineness of arcs
+    // Pixels per unit along the thinnest side of toPixels: arcs are flattened
+    // as finely as the stroke's curves, which are flattened in shape units.
+    double pixelsPerUnit = 1;
 };
 
 class Stroker {
 public:
     // `points` in pixel space; `closed` joins the last point back to the first
     // instead of capping both ends.
-    void add(const Point* points, std::size_t count, bool closed, const StrokeStyle& style, Rasterizer& out);
+    // `curveInterior` (may be null) marks points inside a flattened curve:
+    // their joins are miters, as a curve's outline has no corners to round.
+    void add(const Point* points, std::size_t count, bool closed, const StrokeStyle& style, Rasterizer& out,
+             const uint8_t* curveInterior = nullptr);
 
 private:
     void polygon(Rasterizer& out);
@@ -40,6 +45,7 @@ private:
     void cap(Point p, Point u, CapStyle cap, double halfWidth, Rasterizer& out);
 
     std::vector<Point> path_;
+    std::vector<uint8_t> interior_;
     std::vector<Point> poly_;
     std::vector<Point> arcPoints_;
 };
