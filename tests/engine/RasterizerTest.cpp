@@ -172,9 +172,9 @@ TEST(Stroker, OutlineAreaFollowsCapsAndJoins)
         double area;
         std::vector<uint8_t> curveInterior = {};
     };
-    // A round end of half width 1 is made of 45-degree curves within the
-    // flatness of their chords, so a whole circle is drawn as an octagon.
-    const double circle = 2 * std::sqrt(2.0);
+    // A round end of half width 1 is made of 22.5-degree curves within the
+    // flatness of their chords, so a whole circle is drawn as a 16-gon.
+    const double circle = 8 * std::sin(3.14159265358979323846 / 8);
     // Width 2 (half width 1) throughout.
     const std::vector<Case> cases = {
         {"butt ends", {{3, 8}, {11, 8}}, false, CapStyle::None, JoinStyle::Round, 3, 16},

@@ -52,10 +52,10 @@ void Stroker::polygon(Rasterizer& out)
 
 void Stroker::arc(Point centre, Point from, double sweep)
 {
-    // Round caps and joins are quadratic curves of at most 45 degrees each,
+    // Round caps and joins are quadratic curves of at most 22.5 degrees each,
     // flattened as any curve is: the aliased reference images show their
-    // chords.
-    const int n = std::min(64, std::max(1, static_cast<int>(std::ceil(std::fabs(sweep) / (kPi / 4) - 1e-9))));
+    // chords, and the tips of stretched round joins match only at that step.
+    const int n = std::min(64, std::max(1, static_cast<int>(std::ceil(std::fabs(sweep) / (kPi / 8) - 1e-9))));
     const double step = sweep / n;
     const Point r = from - centre;
     const auto rotated = [&](double a, double k) {
