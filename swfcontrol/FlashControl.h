@@ -194,6 +194,7 @@ private:
     // queued FSCommand events, the clock. False when an event sink replaced
     // or unloaded the movie meanwhile.
     bool afterTimelineChange(bool restart);
+    HRESULT stepTimeline(const wchar_t* method, void (MovieRuntime::*step)());
     bool fireQueuedCommands();
     bool captureFrame();
     void showCurrentFrame(bool wholeStage);

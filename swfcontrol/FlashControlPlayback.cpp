@@ -168,41 +168,25 @@ STDMETHODIMP FlashControl::raw_TGotoFrame(BSTR target, long frame)
     return gotoFrame(frame);
 }
 
-STDMETHODIMP FlashControl::raw_Rewind()
+// Rewind, Forward and Back: a step of the root timeline that leaves it stopped.
+HRESULT FlashControl::stepTimeline(const wchar_t* method, void (MovieRuntime::*step)())
 {
-    logCall(L"Rewind");
+    logCall(method);
     if (!runtime_)
         return S_OK;
+    // An event handler run by the change may release the control.
     AddRef();
-    runtime_->rewind();
+    (runtime_.get()->*step)();
     afterTimelineChange(true);
     Release();
     return S_OK;
 }
 
-STDMETHODIMP FlashControl::raw_Forward()
-{
-    logCall(L"Forward");
-    if (!runtime_)
-        return S_OK;
-    AddRef();
-    runtime_->forward();
-    afterTimelineChange(true);
-    Release();
-    return S_OK;
-}
+STDMETHODIMP FlashControl::raw_Rewind() { return stepTimeline(L"Rewind", &MovieRuntime::rewind); }
 
-STDMETHODIMP FlashControl::raw_Back()
-{
-    logCall(L"Back");
-    if (!runtime_)
-        return S_OK;
-    AddRef();
-    runtime_->back();
-    afterTimelineChange(true);
-    Release();
-    return S_OK;
-}
+STDMETHODIMP FlashControl::raw_Forward() { return stepTimeline(L"Forward", &MovieRuntime::forward); }
+
+STDMETHODIMP FlashControl::raw_Back() { return stepTimeline(L"Back", &MovieRuntime::back); }
 
 STDMETHODIMP FlashControl::get_Loop(VARIANT_BOOL* loop)
 {
