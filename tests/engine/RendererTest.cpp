@@ -2,6 +2,7 @@
 
 #include "swfcontrol/engine/draw/Renderer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -361,6 +362,75 @@ TEST(Renderer, FillsOfOneShapeMeetWithoutASeam)
     r.drawShape(s, kTwips, ColorTransform(), nullptr);
     for (int i = 0; i < 30; ++i)
         EXPECT_TRUE(near(r.pixels()[i], argb(255, 255, 255, 255))) << i;
+}
+
+TEST(Renderer, ManyFillsInOneSweepDrawAsOneByOne)
+{
+    // Solid fills whose contours close are drawn together in one sweep; a
+    // fill left open (its last straight edge missing, closed again by the
+    // outline) is drawn by itself. Both ways must give the same pixels,
+    // overlaps and translucency included.
+    struct Contour {
+        uint32_t fill;
+        std::vector<std::pair<int, int>> points;
+        int bulge; // sides but the last are curves bowed out this far
+    };
+    struct Case {
+        std::string name;
+        std::vector<Contour> contours;
+        bool nonZero;
+    };
+    const std::vector<Case> cases = {
+        {"overlapping translucent fills",
+         {{1, {{23, 17}, {213, 29}, {181, 203}}, 0}, {2, {{61, 41}, {301, 77}, {277, 291}, {41, 263}}, 25},
+          {3, {{121, 97}, {171, 211}, {91, 187}}, -9}},
+         false},
+        {"a self-crossing star", {{1, {{160, 10}, {250, 300}, {10, 110}, {310, 110}, {70, 300}}, 0}}, false},
+        {"a self-crossing star, non-zero", {{2, {{160, 10}, {250, 300}, {10, 110}, {310, 110}, {70, 300}}, 0}}, true},
+        {"fills running off every side of the frame",
+         {{1, {{-200, -30}, {150, -50}, {120, 400}, {-90, 350}}, 40}, {3, {{150, -50}, {520, 20}, {480, 380}, {120, 400}}, 0}},
+         false},
+    };
+    const FillStyle fills[3] = {solid(250, 40, 10, 160), solid(20, 200, 90), solid(30, 60, 250, 90)};
+    for (const Case& c : cases) {
+        for (Quality quality : {Quality::Low, Quality::High}) {
+            SCOPED_TRACE(c.name + (quality == Quality::Low ? ", low" : ", high"));
+            uint32_t frames[2][16 * 16];
+            for (int open = 0; open < 2; ++open) {
+                Shape s;
+                s.fills.assign(fills, fills + 3);
+                for (const Contour& contour : c.contours) {
+                    const std::size_t n = contour.points.size();
+                    for (std::size_t i = 0; i + (open ? 1 : 0) < n; ++i) {
+                        const auto a = contour.points[i], b = contour.points[(i + 1) % n];
+                        ShapeEdge e;
+                        e.x0 = a.first, e.y0 = a.second, e.x1 = b.first, e.y1 = b.second;
+                        e.fill1 = contour.fill;
+                        if (contour.bulge && i + 1 < n) {
+                            e.curved = true;
+                            e.cx = (a.first + b.first) / 2 + (b.second - a.second) * contour.bulge / 100;
+                            e.cy = (a.second + b.second) / 2 - (b.first - a.first) * contour.bulge / 100;
+                        }
+                        s.edges.push_back(e);
+                    }
+                }
+                s.groups.push_back(StyleGroup{0, 3, 0, 0, 0, s.edges.size()});
+                s.nonZeroWinding = c.nonZero;
+                Renderer r;
+                ASSERT_TRUE(r.resize(16, 16));
+                r.setQuality(quality);
+                r.clear(Rgba{40, 40, 40, 255});
+                r.drawShape(s, Matrix{0.05, 0.004, -0.003, 0.047, 0.3, 0.45}, ColorTransform(), nullptr);
+                std::copy(r.pixels(), r.pixels() + 16 * 16, frames[open]);
+            }
+            int differing = 0;
+            for (int i = 0; i < 16 * 16; ++i)
+                differing += frames[0][i] != frames[1][i];
+            EXPECT_EQ(differing, 0);
+            // The shapes really drew: the frame is not all background.
+            EXPECT_NE(std::count(frames[0], frames[0] + 256, argb(255, 40, 40, 40)), 256);
+        }
+    }
 }
 
 TEST(Renderer, GlowsSpreadAroundOrInsideWhatALayerDrew)

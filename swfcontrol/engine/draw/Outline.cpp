@@ -178,6 +178,22 @@ void flattenQuad(Point p0, Point c, Point p1, std::vector<Point>& out, double to
     out.push_back(p1);
 }
 
+void appendEdge(const DirectedEdge& e, const Matrix& m, const Rasterizer& clip, std::vector<Point>& out)
+{
+    const Point p1 = m.apply({static_cast<double>(e.x1), static_cast<double>(e.y1)});
+    if (!e.curved) {
+        out.push_back(p1);
+        return;
+    }
+    const Point p0 = out.back();
+    const Point c = m.apply({static_cast<double>(e.cx), static_cast<double>(e.cy)});
+    if (clip.outsideClip(std::min({p0.x, c.x, p1.x}), std::min({p0.y, c.y, p1.y}), std::max({p0.x, c.x, p1.x}),
+                         std::max({p0.y, c.y, p1.y})))
+        out.push_back(p1);
+    else
+        flattenQuad(p0, c, p1, out);
+}
+
 void FillOutline::add(const std::vector<DirectedEdge>& edges, const Matrix& m, Rasterizer& out)
 {
     linker_.link(edges, order_, ends_);
@@ -186,21 +202,8 @@ void FillOutline::add(const std::vector<DirectedEdge>& edges, const Matrix& m, R
         points_.clear();
         const DirectedEdge& first = edges[order_[begin]];
         points_.push_back(m.apply({static_cast<double>(first.x0), static_cast<double>(first.y0)}));
-        for (std::size_t k = begin; k < end && points_.size() < Rasterizer::kMaxLines; ++k) {
-            const DirectedEdge& e = edges[order_[k]];
-            const Point p1 = m.apply({static_cast<double>(e.x1), static_cast<double>(e.y1)});
-            if (!e.curved) {
-                points_.push_back(p1);
-                continue;
-            }
-            const Point p0 = points_.back();
-            const Point c = m.apply({static_cast<double>(e.cx), static_cast<double>(e.cy)});
-            if (out.outsideClip(std::min({p0.x, c.x, p1.x}), std::min({p0.y, c.y, p1.y}), std::max({p0.x, c.x, p1.x}),
-                                std::max({p0.y, c.y, p1.y})))
-                points_.push_back(p1);
-            else
-                flattenQuad(p0, c, p1, points_);
-        }
+        for (std::size_t k = begin; k < end && points_.size() < Rasterizer::kMaxLines; ++k)
+            appendEdge(edges[order_[k]], m, out, points_);
         // An open contour is closed by a straight line back to its start.
         for (std::size_t k = 0; k < points_.size(); ++k) {
             const Point a = points_[k], b = points_[(k + 1) % points_.size()];

@@ -60,6 +60,11 @@ constexpr double kFlatness = 0.1;
 // p1), its chords within `tol` (in the units of its points).
 void flattenQuad(Point p0, Point c, Point p1, std::vector<Point>& out, double tol = kFlatness);
 
+// Appends an edge's points after its start, the last of `out`: its end, and
+// for a curve the points flattened between, unless the rasterizer's clip
+// makes its chord enough.
+void appendEdge(const DirectedEdge& e, const Matrix& m, const Rasterizer& clip, std::vector<Point>& out);
+
 // Adds one fill's outline to the rasterizer: contours linked, flattened, and
 // closed with a straight line where the shape left them open.
 class FillOutline {

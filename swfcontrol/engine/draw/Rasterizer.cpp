@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(_MSC_VER) && !defined(__clang__)
+#include <intrin.h>
+#endif
+
 namespace swf {
 
 void Rasterizer::reset(int x0, int y0, int x1, int y1)
@@ -15,13 +19,15 @@ void Rasterizer::reset(int x0, int y0, int x1, int y1)
     clipY1_ = std::max(y0, y1);
     minX_ = minY_ = 1e30f;
     maxX_ = maxY_ = -1e30f;
+    left_ = right_ = 0;
 }
 
 void Rasterizer::store(double x0, double y0, double x1, double y1)
 {
     if (y0 == y1)
         return;
-    Line line{static_cast<float>(x0), static_cast<float>(y0), static_cast<float>(x1), static_cast<float>(y1)};
+    Line line{static_cast<float>(x0), static_cast<float>(y0), static_cast<float>(x1), static_cast<float>(y1), left_,
+              right_};
     if (line.y0 == line.y1 || lines_.size() >= kMaxLines)
         return;
     lines_.push_back(line);
@@ -181,6 +187,58 @@ inline int floorInt(double v)
     return i > v ? i - 1 : i;
 }
 
+// Calls emit(sample, column) for each sample line of row r that the line
+// from (x0, y0) down to y1 crosses: the sample's cell is the first whose
+// sample lies right of the crossing.
+template <class Emit>
+void crossSampleLines(double x0, double y0, double y1, double dxdy, int r, int samples, int lastColumn, Emit emit)
+{
+    const double (*pattern)[2] = samples == 4 ? kFour : kCentre;
+    for (int k = 0; k < samples; ++k) {
+        const double sy = r + pattern[k][1];
+        // Samples on the top end count, those on the bottom end do not.
+        if (sy < y0 || sy >= y1)
+            continue;
+        const double x = x0 + (sy - y0) * dxdy;
+        emit(k, std::min(lastColumn, std::max(0, ceilInt(x - pattern[k][0]))));
+    }
+}
+
+// A line as the samples see it: its vertices snapped, running down, and the
+// pixel rows whose sample lines it may cross.
+struct SampleEdge {
+    double x0 = 0, y0 = 0, y1 = 0, dxdy = 0;
+    int32_t dir = 1;
+    int rowStart = 0, rowEnd = 0; // empty for a line no sample line can meet
+
+    SampleEdge(float lx0, float ly0, float lx1, float ly1, int bx0, int by0, int rows)
+    {
+        // Vertices snap to 1/256 pixel first, as graphics hardware does:
+        // which side of an edge a sample that lies almost on it falls
+        // depends on that.
+        const auto snap = [](double v) { return static_cast<double>(floorInt(v * 256 + 0.5)) / 256; };
+        x0 = snap(lx0) - bx0, y0 = snap(ly0) - by0;
+        double x1 = snap(lx1) - bx0;
+        y1 = snap(ly1) - by0;
+        if (y0 == y1)
+            return;
+        if (y0 > y1) {
+            std::swap(x0, x1);
+            std::swap(y0, y1);
+            dir = -1;
+        }
+        dxdy = (x1 - x0) / (y1 - y0);
+        rowStart = std::max(0, floorInt(y0));
+        rowEnd = std::min(rows, ceilInt(y1));
+    }
+
+    template <class Emit>
+    void crossRow(int r, int samples, int lastColumn, Emit emit) const
+    {
+        crossSampleLines(x0, y0, y1, dxdy, r, samples, lastColumn, emit);
+    }
+};
+
 } // namespace
 
 // Each sample's cell gets the winding change of the edges that cross its
@@ -189,41 +247,13 @@ inline int floorInt(double v)
 // summing a row reads them together.
 void Rasterizer::accumulateSamples(const Line& line, int bx0, int by0, int rowWidth, int rows, int samples)
 {
-    // Vertices snap to 1/256 pixel first, as graphics hardware does: which
-    // side of an edge a sample that lies almost on it falls depends on that.
-    const auto snap = [](double v) { return static_cast<double>(floorInt(v * 256 + 0.5)) / 256; };
-    double x0 = snap(line.x0) - bx0, y0 = snap(line.y0) - by0, x1 = snap(line.x1) - bx0, y1 = snap(line.y1) - by0;
-    if (y0 == y1)
-        return;
-    int32_t dir = 1;
-    if (y0 > y1) {
-        std::swap(x0, x1);
-        std::swap(y0, y1);
-        dir = -1;
-    }
-    const double dxdy = (x1 - x0) / (y1 - y0);
-    const int lastColumn = rowWidth - 1;
-    const double (*pattern)[2] = samples == 4 ? kFour : kCentre;
-    const int rowStart = std::max(0, floorInt(y0));
-    const int rowEnd = std::min(rows, ceilInt(y1));
-    for (int r = rowStart; r < rowEnd; ++r) {
+    const SampleEdge edge(line.x0, line.y0, line.x1, line.y1, bx0, by0, rows);
+    for (int r = edge.rowStart; r < edge.rowEnd; ++r) {
         int32_t* row = &windings_[static_cast<std::size_t>(r) * rowWidth * samples];
-        int lo = rowWidth, hi = -1;
-        for (int k = 0; k < samples; ++k) {
-            const double sy = r + pattern[k][1];
-            // Samples on the top end count, those on the bottom end do not.
-            if (sy < y0 || sy >= y1)
-                continue;
-            const double x = x0 + (sy - y0) * dxdy;
-            const int column = std::min(lastColumn, std::max(0, ceilInt(x - pattern[k][0])));
-            row[column * samples + k] += dir;
-            lo = std::min(lo, column);
-            hi = std::max(hi, column);
-        }
-        if (hi >= 0) {
-            touch(r, lo);
-            touch(r, hi);
-        }
+        edge.crossRow(r, samples, rowWidth - 1, [&](int k, int column) {
+            row[column * samples + k] += edge.dir;
+            touch(r, column);
+        });
     }
 }
 
@@ -335,6 +365,252 @@ Coverage Rasterizer::render(FillRule rule, Sampling sampling)
     out.stride = stride;
     out.data = mask_.data();
     return out;
+}
+
+// The colour of a pixel whose four samples lie inside the fills listed in
+// inside_: each fill's colour through its share of the samples, summed with
+// saturation.
+uint32_t Rasterizer::styleColor(const uint32_t* colors)
+{
+    static const uint8_t levels[5] = {0, 64, 128, 191, 255};
+    // Mostly each sample lies in one fill at most (0 for none).
+    uint32_t one[4];
+    bool simple = true;
+    for (int k = 0; k < 4; ++k) {
+        const std::size_t n = inside_[k].size();
+        simple = simple && n <= 1;
+        one[k] = n == 1 ? inside_[k][0] : 0;
+    }
+    if (simple && one[0] == one[1] && one[0] == one[2] && one[0] == one[3])
+        return colors[one[0]];
+    unsigned sum[4] = {0, 0, 0, 0};
+    const auto add = [&](uint32_t style, int count) {
+        const uint32_t c = colors[style];
+        const unsigned level = levels[count];
+        for (int ch = 0; ch < 4; ++ch) {
+            const unsigned t = ((c >> (8 * ch)) & 255) * level + 128;
+            sum[ch] += (t + (t >> 8)) >> 8;
+        }
+    };
+    if (simple) {
+        for (int k = 0; k < 4; ++k) {
+            if (one[k] == 0)
+                continue;
+            int count = 1;
+            for (int j = k + 1; j < 4; ++j) {
+                if (one[j] == one[k]) {
+                    ++count;
+                    one[j] = 0;
+                }
+            }
+            add(one[k], count);
+        }
+    } else {
+        const auto has = [&](int k, uint32_t style) {
+            return std::find(inside_[k].begin(), inside_[k].end(), style) != inside_[k].end();
+        };
+        for (int k = 0; k < 4; ++k) {
+            for (uint32_t style : inside_[k]) {
+                // Each fill is counted at the first sample row it covers.
+                bool seen = false;
+                for (int j = 0; j < k && !seen; ++j)
+                    seen = has(j, style);
+                if (seen)
+                    continue;
+                int count = 1;
+                for (int j = k + 1; j < 4; ++j)
+                    count += has(j, style) ? 1 : 0;
+                add(style, count);
+            }
+        }
+    }
+    uint32_t out = 0;
+    for (int ch = 0; ch < 4; ++ch)
+        out |= uint32_t(sum[ch] > 255 ? 255 : sum[ch]) << (8 * ch);
+    return out;
+}
+
+// Paints `count` pixels with the fills whose centre sample lies inside them,
+// lowest first, each over what is there.
+void Rasterizer::paintStyles(uint32_t* out, int count, const uint32_t* colors)
+{
+    std::vector<uint32_t>& inside = inside_[0];
+    if (inside.size() > 1)
+        std::sort(inside.begin(), inside.end());
+    for (uint32_t style : inside) {
+        const uint32_t c = colors[style];
+        const unsigned keep = 255 - (c >> 24);
+        if (keep == 0) {
+            std::fill(out, out + count, c);
+            continue;
+        }
+        if (keep == 255)
+            continue;
+        for (int i = 0; i < count; ++i) {
+            const uint32_t d = out[i];
+            uint32_t v = 0;
+            for (int shift = 0; shift < 32; shift += 8) {
+                const unsigned t = ((d >> shift) & 255) * keep + 128;
+                const unsigned sum = ((c >> shift) & 255) + ((t + (t >> 8)) >> 8);
+                v |= uint32_t(sum > 255 ? 255 : sum) << shift;
+            }
+            out[i] = v;
+        }
+    }
+}
+
+namespace {
+
+// The index of the lowest set bit of a non-zero word.
+inline int lowestBit(uint32_t v)
+{
+#if defined(_MSC_VER) && !defined(__clang__)
+    unsigned long i;
+    _BitScanForward(&i, v);
+    return static_cast<int>(i);
+#else
+    return __builtin_ctz(v);
+#endif
+}
+
+} // namespace
+
+bool Rasterizer::renderStyles(FillRule rule, Sampling sampling, const uint32_t* colors, std::size_t colorCount,
+                              uint32_t* dst, std::size_t stride, PixelBox& written)
+{
+    written = PixelBox{};
+    if (lines_.empty() || colorCount == 0 || sampling == Sampling::Area)
+        return sampling != Sampling::Area;
+    if (lines_.size() > kMaxSweepLines)
+        return false;
+    const int samples = sampling == Sampling::FourSamples ? 4 : 1;
+    const int bx0 = std::max(clipX0_, static_cast<int>(std::floor(minX_)));
+    const int bx1 = std::min(clipX1_, static_cast<int>(std::ceil(maxX_)));
+    const int by0 = std::max(clipY0_, static_cast<int>(std::floor(minY_)));
+    const int by1 = std::min(clipY1_, static_cast<int>(std::ceil(maxY_)));
+    if (bx1 <= bx0 || by1 <= by0)
+        return true;
+    const int width = bx1 - bx0, height = by1 - by0;
+    const int rowWidth = width + 2;
+
+    // The lines as samples see them, then their order by first row.
+    styleEdges_.clear();
+    rowStart_.assign(static_cast<std::size_t>(height) + 1, 0);
+    std::size_t crossings = 0;
+    for (const Line& line : lines_) {
+        if (line.left == line.right || line.left >= colorCount || line.right >= colorCount)
+            continue;
+        const SampleEdge e(line.x0, line.y0, line.x1, line.y1, bx0, by0, height);
+        if (e.rowStart >= e.rowEnd)
+            continue;
+        crossings += static_cast<std::size_t>(e.rowEnd - e.rowStart) * samples;
+        // A line running up counts for its fills the other way round.
+        const uint32_t plus = e.dir > 0 ? line.right : line.left, minus = e.dir > 0 ? line.left : line.right;
+        styleEdges_.push_back({e.x0, e.y0, e.y1, e.dxdy, e.rowEnd, plus, minus});
+        ++rowStart_[e.rowStart + 1];
+    }
+    if (crossings > kMaxCrossings)
+        return false;
+    for (int r = 0; r < height; ++r)
+        rowStart_[r + 1] += rowStart_[r];
+    // Sorted in place of their indices: the lines of a row then sit together.
+    sortedEdges_.resize(styleEdges_.size());
+    for (const StyleEdge& e : styleEdges_)
+        sortedEdges_[rowStart_[std::max(0, floorInt(e.y0))]++] = e;
+
+    cellFirst_.assign(static_cast<std::size_t>(rowWidth) * samples, -1);
+    columnBits_.assign((static_cast<std::size_t>(rowWidth) + 31) / 32, 0);
+    styleWindings_.assign(colorCount * samples, 0);
+    active_.clear();
+    const int32_t insideMask = rule == FillRule::NonZero ? ~0 : 1;
+    const int lastColumn = rowWidth - 1;
+    std::size_t next = 0;
+    for (int r = 0; r < height; ++r) {
+        // Lines that begin in this row join those still running.
+        for (; next < rowStart_[r]; ++next)
+            active_.push_back(static_cast<uint32_t>(next));
+        if (active_.empty())
+            continue; // nothing crosses the row: it lies outside every fill
+        // The row's crossings, each chained to its cell; lines that end in
+        // this row leave.
+        rowCrossings_.clear();
+        std::size_t kept = 0;
+        for (uint32_t index : active_) {
+            const StyleEdge& se = sortedEdges_[index];
+            crossSampleLines(se.x0, se.y0, se.y1, se.dxdy, r, samples, lastColumn, [&](int k, int column) {
+                const int32_t cell = column * samples + k;
+                rowCrossings_.push_back({cellFirst_[cell], se.plus, se.minus});
+                cellFirst_[cell] = static_cast<int32_t>(rowCrossings_.size() - 1);
+                columnBits_[column >> 5] |= 1u << (column & 31);
+            });
+            if (se.rowEnd > r + 1)
+                active_[kept++] = index;
+        }
+        active_.resize(kept);
+        if (rowCrossings_.empty())
+            continue;
+
+        // Walking the crossed columns in order: every pixel from one to the
+        // next looks alike, so the run between them is painted as one.
+        uint32_t* out = dst + static_cast<std::size_t>(by0 + r) * stride + bx0;
+        uint32_t color = 0;
+        int runStart = width;
+        const auto paintRun = [&](int end) {
+            end = std::min(end, width);
+            if (runStart >= end)
+                return;
+            if (samples == 1)
+                paintStyles(out + runStart, end - runStart, colors);
+            else if (color != 0)
+                std::fill(out + runStart, out + end, color);
+        };
+        for (std::size_t word = 0; word < columnBits_.size(); ++word) {
+            while (columnBits_[word] != 0) {
+                const int x = static_cast<int>(word * 32) + lowestBit(columnBits_[word]);
+                columnBits_[word] &= columnBits_[word] - 1;
+                paintRun(x);
+                runStart = x;
+                for (int k = 0; k < samples; ++k) {
+                    int32_t& first = cellFirst_[static_cast<std::size_t>(x) * samples + k];
+                    int32_t* windings = &styleWindings_[colorCount * k];
+                    std::vector<uint32_t>& inside = inside_[k];
+                    for (int32_t i = first; i >= 0; i = rowCrossings_[i].next) {
+                        const RowCrossing& c = rowCrossings_[i];
+                        const uint32_t styles[2] = {c.plus, c.minus};
+                        for (int side = 0; side < 2; ++side) {
+                            const uint32_t style = styles[side];
+                            if (style == 0)
+                                continue;
+                            int32_t& w = windings[style];
+                            const bool was = (w & insideMask) != 0;
+                            if (w == 0)
+                                touched_.push_back(static_cast<uint32_t>(colorCount * k + style));
+                            w += side == 0 ? 1 : -1;
+                            if (((w & insideMask) != 0) == was)
+                                continue;
+                            if (was)
+                                inside.erase(std::find(inside.begin(), inside.end(), style));
+                            else
+                                inside.push_back(style);
+                        }
+                    }
+                    first = -1;
+                }
+                if (samples == 4)
+                    color = styleColor(colors);
+            }
+        }
+        // Windings right of the last crossing need not come back to zero
+        // (lines beyond the clip's right edge are dropped).
+        paintRun(width);
+        for (uint32_t at : touched_)
+            styleWindings_[at] = 0;
+        touched_.clear();
+        for (auto& inside : inside_)
+            inside.clear();
+    }
+    written = {bx0, by0, bx1, by1};
+    return true;
 }
 
 } // namespace swf

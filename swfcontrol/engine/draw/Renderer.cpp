@@ -132,6 +132,16 @@ struct Renderer::State {
     std::vector<std::vector<DirectedEdge>> fillEdges;
     std::vector<std::vector<uint32_t>> lineEdges;
     std::vector<uint32_t> paintScratch;
+    // Per fill of a style group: its edges and whether they close up, and
+    // whether sweepSolidFills draws it; the sweep's colours by style index.
+    struct FillUse {
+        uint32_t edges = 0;
+        uint64_t balance = 0;
+    };
+    std::vector<FillUse> fillUse;
+    std::vector<uint8_t> swept;
+    std::vector<uint32_t> styleColors;
+    std::vector<Point> edgePoints;
     // Recently built ramps: the same gradients come back frame after frame.
     std::vector<std::unique_ptr<GradientRamp>> ramps;
     std::size_t nextRamp = 0;
@@ -180,6 +190,9 @@ struct Renderer::State {
     void paint(Coverage cov, const FillStyle* fill, Rgba solid, const ColorTransform& cxform, BitmapSource* bitmaps,
                const Matrix& toPixels);
     void compositeSolid(const Coverage& cov, Rgba color);
+    bool sweepSolidFills(const Shape& shape, const StyleGroup& g, std::size_t firstEdge, std::size_t lastEdge,
+                         uint32_t fillCount, const Matrix& toPixels, const ColorTransform& cxform,
+                         const Rgba* solidFill, const Box& clip, FillRule rule, Sampling sampling);
     const GradientRamp& rampFor(const Gradient& gradient, const ColorTransform& cxform);
     void compositeImage(const Coverage& cov, pixman_image_t* src, int srcX, int srcY);
 };
@@ -315,6 +328,50 @@ void Renderer::State::paint(Coverage cov, const FillStyle* fill, Rgba solid, con
     }
 }
 
+// The fills marked in `swept` are rasterized together in one sweep over the
+// shape's edges: a shape of thousands of small fills then costs about what
+// one large fill does. Four samples a pixel go straight into the gathering
+// surface; pixel centres paint the target. False if the sweep refused.
+bool Renderer::State::sweepSolidFills(const Shape& shape, const StyleGroup& g, std::size_t firstEdge,
+                                      std::size_t lastEdge, uint32_t fillCount, const Matrix& toPixels,
+                                      const ColorTransform& cxform, const Rgba* solidFill, const Box& clip,
+                                      FillRule rule, Sampling sampling)
+{
+    styleColors.assign(fillCount + 1, 0);
+    for (uint32_t i = 0; i < fillCount; ++i) {
+        if (!swept[i])
+            continue;
+        // As pixman takes a solid colour: premultiplied.
+        const Rgba c = cxform.apply(solidFill ? *solidFill : shape.fills[g.firstFill + i].color);
+        styleColors[i + 1] = (uint32_t(c.a) << 24) | (uint32_t(mul255(c.r, c.a)) << 16) |
+                             (uint32_t(mul255(c.g, c.a)) << 8) | mul255(c.b, c.a);
+    }
+    const auto style = [&](uint32_t fill) -> uint32_t {
+        const uint32_t i = fill - 1 - g.firstFill;
+        return fill != 0 && fill - 1 >= g.firstFill && i < fillCount && swept[i] ? i + 1 : 0;
+    };
+    raster.reset(clip.x0, clip.y0, clip.x1, clip.y1);
+    for (std::size_t k = firstEdge; k < lastEdge; ++k) {
+        const ShapeEdge& e = shape.edges[k];
+        const uint32_t left = style(e.fill0), right = style(e.fill1);
+        if (left == right)
+            continue;
+        raster.setStyles(left, right);
+        edgePoints.clear();
+        edgePoints.push_back(toPixels.apply({static_cast<double>(e.x0), static_cast<double>(e.y0)}));
+        appendEdge(directed(e, false), toPixels, raster, edgePoints);
+        for (std::size_t j = 0; j + 1 < edgePoints.size(); ++j)
+            raster.addLine(edgePoints[j].x, edgePoints[j].y, edgePoints[j + 1].x, edgePoints[j + 1].y);
+    }
+    Surface& dst = target();
+    PixelBox box;
+    if (!raster.renderStyles(rule, sampling, styleColors.data(), styleColors.size(), dst.pixels.data(),
+                             static_cast<std::size_t>(width), box))
+        return false;
+    dst.dirty.unite(box.x0, box.y0, box.x1, box.y1);
+    return true;
+}
+
 bool Renderer::State::beginGathering()
 {
     const std::size_t count = static_cast<std::size_t>(width) * height;
@@ -435,33 +492,80 @@ void Renderer::drawShape(const Shape& shape, const Matrix& matrix, const ColorTr
             s.fillEdges.resize(fillCount);
         if (s.lineEdges.size() < lineCount)
             s.lineEdges.resize(lineCount);
-        for (uint32_t i = 0; i < fillCount; ++i)
-            s.fillEdges[i].clear();
         for (uint32_t i = 0; i < lineCount; ++i)
             s.lineEdges[i].clear();
+        // Styles are 1-based and global; those outside this group's range
+        // are ignored. Gives the group's fill index, or fillCount for none.
+        const auto fillOf = [&](uint32_t style) {
+            const uint32_t i = style - 1 - g.firstFill;
+            return style != 0 && style - 1 >= g.firstFill && i < fillCount ? i : fillCount;
+        };
+
+        // Which fills have edges, and whether those close up: each point is
+        // left as often as it is reached. A hash of the points stands in for
+        // counting them one by one.
+        s.fillUse.assign(fillCount, State::FillUse{});
+        const auto hash = [](int32_t x, int32_t y) {
+            uint64_t h = (static_cast<uint64_t>(static_cast<uint32_t>(x)) << 32) | static_cast<uint32_t>(y);
+            h = (h ^ (h >> 30)) * 0xbf58476d1ce4e5b9ull;
+            h = (h ^ (h >> 27)) * 0x94d049bb133111ebull;
+            return h ^ (h >> 31);
+        };
         for (std::size_t k = firstEdge; k < lastEdge; ++k) {
             const ShapeEdge& e = shape.edges[k];
-            // Styles are 1-based and global; those outside this group's range are ignored.
-            const uint32_t f0 = e.fill0 - 1 - g.firstFill, f1 = e.fill1 - 1 - g.firstFill;
-            if (e.fill0 != 0 && e.fill0 - 1 >= g.firstFill && f0 < fillCount)
-                s.fillEdges[f0].push_back(directed(e, true));
-            if (e.fill1 != 0 && e.fill1 - 1 >= g.firstFill && f1 < fillCount)
-                s.fillEdges[f1].push_back(directed(e, false));
-            const uint32_t l = e.line - 1 - g.firstLine;
-            if (e.line != 0 && e.line - 1 >= g.firstLine && l < lineCount)
-                s.lineEdges[l].push_back(static_cast<uint32_t>(k));
+            const uint32_t f0 = fillOf(e.fill0), f1 = fillOf(e.fill1);
+            if (f0 == f1)
+                continue; // both sides alike: it cancels out
+            const uint64_t way = hash(e.x0, e.y0) - hash(e.x1, e.y1);
+            if (f0 < fillCount) {
+                ++s.fillUse[f0].edges;
+                s.fillUse[f0].balance -= way;
+            }
+            if (f1 < fillCount) {
+                ++s.fillUse[f1].edges;
+                s.fillUse[f1].balance += way;
+            }
+        }
+        uint32_t used = 0, sweepable = 0;
+        s.swept.assign(fillCount, 0);
+        for (uint32_t i = 0; i < fillCount; ++i) {
+            if (!s.fillUse[i].edges)
+                continue;
+            ++used;
+            if (s.fillUse[i].balance == 0 && (solidFill || shape.fills[g.firstFill + i].kind == FillKind::Solid)) {
+                s.swept[i] = 1;
+                ++sweepable;
+            }
         }
 
         // Anti-aliased fills of one shape that meet along an edge share its
         // pixels: each covers part, and together they cover it all. Drawn
         // one over the other they would leave the background showing
         // through a seam, so they are summed first and drawn as one.
-        bool gather = false;
-        if (aa != Sampling::Centre && !s.buildingMask()) {
-            uint32_t used = 0;
-            for (uint32_t i = 0; i < fillCount && used < 2; ++i)
-                used += s.fillEdges[i].empty() ? 0 : 1;
-            gather = used > 1 && s.beginGathering();
+        const bool gather = aa != Sampling::Centre && !s.buildingMask() && used > 1 && s.beginGathering();
+        // Solid fills go in one sweep when they are summed; aliased, when
+        // all fills are solid, since the sweep paints them in their order.
+        // Where a mask is being built, or a finished one clips each fill's
+        // coverage, fills go one by one.
+        const MaskLayer* top = s.topMask();
+        const bool sweep = used > 1 && !s.buildingMask() && !(top && !top->building && !top->layered) &&
+                           ((gather && aa == Sampling::FourSamples) || (aa == Sampling::Centre && sweepable == used));
+        if (!sweep || !s.sweepSolidFills(shape, g, firstEdge, lastEdge, fillCount, toPixels, cxform, solidFill,
+                                         clip, rule, aa))
+            s.swept.assign(fillCount, 0);
+
+        for (uint32_t i = 0; i < fillCount; ++i)
+            s.fillEdges[i].clear();
+        for (std::size_t k = firstEdge; k < lastEdge; ++k) {
+            const ShapeEdge& e = shape.edges[k];
+            const uint32_t f0 = fillOf(e.fill0), f1 = fillOf(e.fill1);
+            if (f0 < fillCount && !s.swept[f0])
+                s.fillEdges[f0].push_back(directed(e, true));
+            if (f1 < fillCount && !s.swept[f1])
+                s.fillEdges[f1].push_back(directed(e, false));
+            const uint32_t l = e.line - 1 - g.firstLine;
+            if (e.line != 0 && e.line - 1 >= g.firstLine && l < lineCount)
+                s.lineEdges[l].push_back(static_cast<uint32_t>(k));
         }
         for (uint32_t i = 0; i < fillCount; ++i) {
             if (s.fillEdges[i].empty())
