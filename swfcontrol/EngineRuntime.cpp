@@ -12,8 +12,9 @@ namespace {
 
 class EngineRuntime final : public MovieRuntime {
 public:
-    EngineRuntime()
+    explicit EngineRuntime(std::unique_ptr<swf::DeviceTextRasterizer> deviceText) : deviceText_(std::move(deviceText))
     {
+        player_.setDeviceText(deviceText_.get());
         // Requests of the first frame come during load, before the shell
         // listens, possibly on the loading thread: held until start().
         player_.setFsCommandHandler([this](const std::string& command, const std::string& args) {
@@ -96,6 +97,8 @@ public:
     void setFsCommandHandler(FsCommandHandler handler) override { handler_ = std::move(handler); }
 
 private:
+    // Declared before the player, which uses it: it goes after the player.
+    std::unique_ptr<swf::DeviceTextRasterizer> deviceText_;
     swf::MoviePlayer player_;
     swf::Renderer renderer_;
     uint32_t background_ = 0xffffff;
@@ -106,9 +109,10 @@ private:
 
 } // namespace
 
-std::unique_ptr<MovieRuntime> loadEngineRuntime(const uint8_t* data, std::size_t size, std::string& reason)
+std::unique_ptr<MovieRuntime> loadEngineRuntime(const uint8_t* data, std::size_t size, std::string& reason,
+                                                std::unique_ptr<swf::DeviceTextRasterizer> deviceText)
 {
-    std::unique_ptr<EngineRuntime> runtime(new EngineRuntime());
+    std::unique_ptr<EngineRuntime> runtime(new EngineRuntime(std::move(deviceText)));
     if (!runtime->load(data, size, reason))
         return nullptr;
     return runtime;

@@ -9,6 +9,12 @@
 
 #include "swfcontrol/MovieRuntime.h"
 
+namespace swf {
+class DeviceTextRasterizer;
+}
+
 // Loads the movie (its first frame's actions run, their requests held until
 // start()); null with a plain sentence for the user when it cannot be played.
-std::unique_ptr<MovieRuntime> loadEngineRuntime(const uint8_t* data, std::size_t size, std::string& reason);
+// Text in device fonts is drawn with `deviceText`, if given.
+std::unique_ptr<MovieRuntime> loadEngineRuntime(const uint8_t* data, std::size_t size, std::string& reason,
+                                                std::unique_ptr<swf::DeviceTextRasterizer> deviceText = nullptr);

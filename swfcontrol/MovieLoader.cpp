@@ -7,6 +7,7 @@
 
 #include "movie/WindowsText.h"
 #if QP_SWF_ENGINE
+#include "swfcontrol/DeviceTextGdi.h"
 #include "swfcontrol/EngineRuntime.h"
 #endif
 
@@ -320,7 +321,7 @@ void LoadJob::run()
     // Made here, off the window's thread: loading decodes every bitmap.
 #if QP_SWF_ENGINE
     std::string why;
-    std::unique_ptr<MovieRuntime> runtime = loadEngineRuntime(data.data(), data.size(), why);
+    std::unique_ptr<MovieRuntime> runtime = loadEngineRuntime(data.data(), data.size(), why, makeGdiDeviceText());
     if (!runtime) {
         finish(false, widenText(why), result.movie);
         return;

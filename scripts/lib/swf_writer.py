@@ -1,7 +1,8 @@
 """Writes the SWF records that test and demo movies are made of: bit-packed
 rectangles and matrices, shapes with solid, gradient and bitmap fills, a
-lossless bitmap, a small block-letter font with static text, sprites,
-buttons and the frame actions the stand-in control runs."""
+lossless bitmap, a small block-letter font with static text, text in a
+device font, sprites, buttons and the frame actions the stand-in control
+runs."""
 
 import struct
 import zlib
@@ -274,6 +275,21 @@ def static_text(text_id, glyphs, text, height, colour, x=0, y=0, font_id=1):
         entries.ub(g_bits, glyphs[c]).sb(a_bits, advance)
     record = head + bytes([len(text)]) + entries.data()
     return tag(33, struct.pack("<H", text_id) + bounds + matrix() + bytes([g_bits, a_bits]) + record + b"\0")
+
+
+def device_font(font_id, name):
+    """DefineFont2 without glyphs: text in it is drawn with the system's font of that name."""
+    encoded = name.encode()
+    return tag(48, struct.pack("<HBBB", font_id, 0, 0, len(encoded)) + encoded + struct.pack("<HH", 0, 0))
+
+
+def edit_text(text_id, bounds, text, font_id, height, colour, align=0):
+    """DefineEditText showing `text` in a device font, read-only, in bounds (x0, x1, y0, y1) twips."""
+    body = struct.pack("<H", text_id) + rect(*bounds)
+    body += bytes([0x80 | 0x08 | 0x04 | 0x01, 0x20 | 0x10])  # text, read-only, colour, font; layout, no select
+    body += struct.pack("<HH", font_id, height) + bytes(colour)
+    body += bytes([align]) + struct.pack("<HHHh", 0, 0, 0, 0)
+    return tag(37, body + b"\0" + text.encode() + b"\0")
 
 
 # ---- display list and actions ----

@@ -374,6 +374,50 @@ TEST(Timeline, ClipDepthMasksWhatItCovers)
     EXPECT_EQ(got, "RWG");
 }
 
+// Edit text in a device font reaches the host's rasterizer, and what that
+// covers is painted in the text's colour; without one nothing is drawn.
+TEST(Timeline, DeviceTextIsDrawnByTheHost)
+{
+    class Blocks : public swf::DeviceTextRasterizer {
+    public:
+        std::vector<std::u32string> texts;
+        bool rasterize(const swf::DeviceText& text, swf::DeviceCoverage& out) override
+        {
+            texts.push_back(text.text);
+            out.x = static_cast<int>(text.left);
+            out.y = static_cast<int>(text.top);
+            out.width = out.height = 4;
+            out.data.assign(16, 255);
+            return true;
+        }
+    };
+    Bits font; // DefineFont2 "_sans", no glyphs
+    font.u16(1), font.u8(0), font.u8(0), font.u8(5);
+    for (char c : std::string("_sans"))
+        font.u8(static_cast<unsigned char>(c));
+    font.u16(0);
+    Bits edit; // DefineEditText 2: 0..400 twips square, "Hi" in red, font 1 at 240
+    edit.u16(2);
+    rect(edit, 0, 400, 0, 400);
+    edit.u8(0x85), edit.u8(0x00);
+    edit.u16(1), edit.u16(240), edit.u8(255), edit.u8(0), edit.u8(0), edit.u8(255);
+    edit.u8(0), edit.u8('H'), edit.u8('i'), edit.u8(0);
+    Bytes m = movie(cat({swftest::tag(48, font.out), swftest::tag(37, edit.out), place(1, 2, 10, 10), showFrame()}));
+    for (bool host : {true, false}) {
+        SCOPED_TRACE(host ? "with a rasterizer" : "without");
+        swf::MoviePlayer p;
+        Blocks blocks;
+        if (host)
+            p.setDeviceText(&blocks);
+        std::string reason;
+        ASSERT_TRUE(p.load(m.data(), m.size(), reason)) << reason;
+        // The box starts inside the 2-pixel gutter: at (12, 12).
+        std::string got{at(p, 11, 11), at(p, 13, 13), at(p, 16, 16)};
+        EXPECT_EQ(got, host ? "WRW" : "WWW");
+        EXPECT_EQ(blocks.texts, host ? std::vector<std::u32string>(3, U"Hi") : std::vector<std::u32string>());
+    }
+}
+
 TEST(ShapeRecords, StyleArraysLineStyle2AndWinding)
 {
     // DefineShape2: one fill and one line; an edge; new styles (two fills,

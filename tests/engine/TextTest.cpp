@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -51,7 +53,8 @@ Bytes glyphRecords(int dx)
 
 // A DefineFont2 body (after the font id) with one glyph per code, advance
 // 512 of 1024 each, ascent 800, descent 200.
-Bytes font2(const std::vector<uint16_t>& codes, const std::string& name = "Sq", bool layout = true, bool bold = false)
+Bytes font2(const std::vector<uint16_t>& codes, const std::string& name = "Sq", bool layout = true, bool bold = false,
+            bool outlines = true)
 {
     BitWriter w;
     w.u8((layout ? 0x80 : 0) | 0x04 | (bold ? 0x01 : 0)); // layout, wide codes, bold
@@ -60,7 +63,8 @@ Bytes font2(const std::vector<uint16_t>& codes, const std::string& name = "Sq", 
     for (char c : name)
         w.u8(static_cast<uint8_t>(c));
     w.u16(static_cast<uint16_t>(codes.size()));
-    Bytes glyph = glyphRecords(400);
+    // A device font's glyphs are empty: one fill bit, then the end.
+    Bytes glyph = outlines ? glyphRecords(400) : Bytes{0x10, 0x00};
     std::size_t tableSize = (codes.size() + 1) * 2;
     for (std::size_t i = 0; i <= codes.size(); ++i)
         w.u16(static_cast<uint16_t>(tableSize + i * glyph.size()));
@@ -308,6 +312,89 @@ TEST(EditText, HtmlPicksFontsByNameAndStyle)
         &fonts.list[1].font().glyphs[0], &fonts.list[2].font().glyphs[0], &fonts.list[0].font().glyphs[0],
         &fonts.list[1].font().glyphs[0]};
     EXPECT_EQ(drawn, expected);
+}
+
+// Text in fonts without outlines goes to the platform: placed upright in
+// frame pixels, with its format; turned or mirrored it is not drawn.
+TEST(DeviceText, ComesUprightInPixelsWithItsFormat)
+{
+    Fonts fonts;
+    for (const Bytes& b : {font2({}, "_sans", false), font2({'O', 'K'}, "Arial", true, true, false)}) {
+        swf::FontCharacter c;
+        c.code = 48;
+        c.body = b;
+        fonts.list.push_back(c);
+    }
+    // Edit text over 0..4000 x 0..1000 twips in font 1 at 240 twips, red,
+    // word-wrapped and multiline, margins 100 and 60; its own text or a
+    // password.
+    const auto edit = [](const std::string& text, bool password, bool html) {
+        BitWriter w;
+        w.bits(13, 5), w.bits(0, 13), w.bits(4000, 13), w.bits(0, 13), w.bits(1000, 13);
+        w.u8(0x80 | 0x40 | 0x20 | (password ? 0x10 : 0) | 0x04 | 0x01); // text, wrap, multiline, colour, font
+        w.u8(0x20 | (html ? 0x02 : 0));                                   // layout; no outlines
+        w.u16(1), w.u16(240), w.u8(255), w.u8(0), w.u8(0), w.u8(255);
+        w.u8(2), w.u16(100), w.u16(60), w.u16(0), w.u16(0); // centred
+        w.u8(0);
+        for (char c : text)
+            w.u8(static_cast<uint8_t>(c));
+        w.u8(0);
+        swf::TextCharacter t;
+        t.code = 37;
+        t.body = w.out;
+        return t;
+    };
+    // Static text in font 2: "OK" at (100, 300) twips, 200 twips high,
+    // advancing 100 then 120.
+    BitWriter w;
+    w.u8(0), w.u8(0), w.u8(8), w.u8(8);
+    w.u8(0x8f), w.u16(2), w.u8(0), w.u8(0), w.u8(255), w.u16(100), w.u16(300), w.u16(200);
+    w.u8(2), w.bits(0, 8), w.bits(100, 8), w.bits(1, 8), w.bits(120, 8);
+    w.u8(0);
+    swf::TextCharacter stat;
+    stat.code = 11;
+    stat.body = w.out;
+
+    const swf::Matrix upright{0.1, 0, 0, 0.05, 3, 7}; // twips to pixels, stretched across
+    struct Case {
+        const char* what;
+        swf::TextCharacter text;
+        swf::Matrix m;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"edit text", edit("Hi\nyou", false, false), upright,
+         {"'Hi\nyou' _sans 12 ff0000 box 17,9 393,57 centre wrap multiline"}},
+        {"a password", edit("Hi", true, false), upright, {"'**' _sans 12 ff0000 box 17,9 393,57 centre wrap multiline"}},
+        {"HTML sets the face and size", edit("<font face='Verdana' size='30'>Hi</font>", false, true), upright,
+         {"'Hi' Verdana 30 ff0000 box 17,9 393,57 centre wrap multiline"}},
+        {"static text", stat, upright, {"'OK' Arial bold 10 0000ff at 13,22 +0 +10"}},
+        {"turned", edit("Hi", false, false), swf::Matrix{0, 0.05, -0.05, 0, 0, 0}, {}},
+        {"mirrored", stat, swf::Matrix{-0.05, 0, 0, 0.05, 0, 0}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> got;
+        const swf::DeviceTextSink device = [&](const swf::DeviceText& d) {
+            char line[160];
+            std::string text(d.text.begin(), d.text.end());
+            std::snprintf(line, sizeof line, "'%s' %s%s %g %02x%02x%02x ", text.c_str(), d.face.c_str(),
+                          d.bold ? " bold" : "", d.size, d.color.r, d.color.g, d.color.b);
+            std::string s = line;
+            if (d.box) {
+                std::snprintf(line, sizeof line, "box %g,%g %g,%g %s%s%s", d.left, d.top, d.right, d.bottom,
+                              d.align == swf::TextAlign::Center ? "centre" : "other", d.wrap ? " wrap" : "",
+                              d.multiline ? " multiline" : "");
+            } else {
+                std::snprintf(line, sizeof line, "at %g,%g", d.left, d.baseline);
+                for (double o : d.offsets)
+                    std::snprintf(line + std::strlen(line), sizeof line - std::strlen(line), " +%g", o);
+            }
+            got.push_back(s + line);
+        };
+        swf::drawText(c.text, fonts, c.m, [](const swf::Shape&, const swf::Matrix&, swf::Rgba) {}, &device);
+        EXPECT_EQ(got, c.expected);
+    }
 }
 
 class OneFont : public swf::FontChooser {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
 
 #if QP_SCREEN_PNG
 #include <png.h>
@@ -59,6 +60,79 @@ TEST(SwfScreen, ShowsTheStageLetterboxedInItsBackgroundColour)
         // A movie that draws shows only itself: no frame indicator.
         EXPECT_EQ(colourText(screen.at(c.indicator.x, c.indicator.y)), colourText(c.background));
     }
+}
+
+// Text in a device font is drawn with the system's fonts: dark pixels
+// within its field, none beyond.
+TEST(SwfScreen, DrawsDeviceFontText)
+{
+    swftest::Bytes bits;
+    int used = 0;
+    const auto put = [&](uint32_t value, int count) {
+        for (int i = count; i-- > 0;) {
+            if (used == 0)
+                bits.push_back(0);
+            bits.back() |= static_cast<unsigned char>(((value >> i) & 1) << (7 - used));
+            used = (used + 1) % 8;
+        }
+    };
+    const auto rect = [&](int x0, int x1, int y0, int y1) {
+        used = 0;
+        put(13, 5), put(x0, 13), put(x1, 13), put(y0, 13), put(y1, 13);
+        used = 0;
+    };
+    const auto take = [&] {
+        swftest::Bytes out;
+        out.swap(bits);
+        used = 0;
+        return out;
+    };
+    // A 200 x 60 white stage; "QUIBBLETON" in black, _sans at 30 pixels, in
+    // a field over (10..190, 10..50).
+    rect(0, 4000, 0, 1200);
+    swftest::Bytes body = take();
+    body.insert(body.end(), {0, 24, 1, 0});
+    const swftest::Bytes background = swftest::tag(9, {255, 255, 255});
+    const swftest::Bytes font = swftest::tag(48, {1, 0, 0, 0, 5, '_', 's', 'a', 'n', 's', 0, 0});
+    rect(200, 3800, 200, 1000);
+    const swftest::Bytes bounds = take();
+    // Id 2, the bounds, text, colour and font 1 at 600 twips, no outlines.
+    std::string edit = std::string("\x02\x00", 2) + std::string(bounds.begin(), bounds.end()) +
+                       std::string("\x85\x00\x01\x00\x58\x02\x00\x00\x00\xff\x00", 11) + "QUIBBLETON" +
+                       std::string(1, '\0');
+    for (const swftest::Bytes& t : {background, font, swftest::tag(37, swftest::Bytes(edit.begin(), edit.end())), swftest::tag(26, {0x06, 1, 0, 2, 0, 0}),
+                                    swftest::tag(1, {}), swftest::Bytes{0, 0}})
+        body.insert(body.end(), t.begin(), t.end());
+
+    const int left = 100, top = 100;
+    ActiveControl hosted(200, 60, true, left, top);
+    ASSERT_TRUE(hosted.ok());
+    ASSERT_TRUE(hosted.load(writeScratchFile(L"device-text.swf",
+                                             swftest::plainFile(body, 10, static_cast<uint32_t>(body.size() + 8)))));
+    RedrawWindow(hosted.stage, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_GE(reinterpret_cast<ULONG_PTR>(GetPropW(hosted.stage, L"QuibbletonFramesShown")), 1u)
+        << "no frame was ever drawn";
+    RECT area = {left, top, left + 200, top + 60};
+    Picture screen;
+    size_t inside = 0, outside = 0;
+    const auto look = [&] {
+        screen = captureScreen(area);
+        inside = outside = 0;
+        for (int y = 0; y < 60; ++y) {
+            for (int x = 0; x < 200; ++x) {
+                const COLORREF c = screen.at(x, y);
+                const bool dark = GetRValue(c) < 128 && GetGValue(c) < 128 && GetBValue(c) < 128;
+                const bool field = x >= 10 && x < 190 && y >= 10 && y < 50;
+                (field ? inside : outside) += dark ? 1 : 0;
+            }
+        }
+        return inside > 0 && screen.at(0, 0) == RGB(255, 255, 255);
+    };
+    // The X server may show the new picture a moment after the paint.
+    EXPECT_TRUE(pumpUntil(look, 3000)) << "no text on the white stage";
+    // Ten letters 30 pixels high leave hundreds of dark pixels.
+    EXPECT_GT(inside, 300u);
+    EXPECT_EQ(outside, 0u);
 }
 
 #if QP_SCREEN_PNG

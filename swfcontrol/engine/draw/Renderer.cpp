@@ -142,6 +142,7 @@ struct Renderer::State {
     std::vector<uint8_t> swept;
     std::vector<uint32_t> styleColors;
     std::vector<Point> edgePoints;
+    std::vector<uint8_t> coverageCopy;
     // Recently built ramps: the same gradients come back frame after frame.
     std::vector<std::unique_ptr<GradientRamp>> ramps;
     std::size_t nextRamp = 0;
@@ -626,6 +627,33 @@ void Renderer::drawShape(const Shape& shape, const Matrix& matrix, const ColorTr
                     bitmaps, toPixels);
         }
     }
+}
+
+void Renderer::drawCoverage(int x, int y, int width, int height, const uint8_t* coverage, Rgba color,
+                            const ColorTransform& cxform)
+{
+    State& s = *state_;
+    if (s.width == 0 || width <= 0 || height <= 0 || !coverage)
+        return;
+    if (!s.buildingMask() && cxform.mulA <= 0 && cxform.addA <= 0)
+        return;
+    const Box box = Box{x, y, x + width, y + height}.intersect(s.clipBox());
+    if (box.empty())
+        return;
+    // A copy: painting may dim it by the masks in force.
+    Coverage cov;
+    cov.x = box.x0;
+    cov.y = box.y0;
+    cov.width = box.x1 - box.x0;
+    cov.height = box.y1 - box.y0;
+    cov.stride = (cov.width + 3) & ~3;
+    s.coverageCopy.resize(static_cast<std::size_t>(cov.stride) * cov.height);
+    for (int r = 0; r < cov.height; ++r) {
+        const uint8_t* from = coverage + static_cast<std::size_t>(box.y0 - y + r) * width + (box.x0 - x);
+        std::copy(from, from + cov.width, &s.coverageCopy[static_cast<std::size_t>(r) * cov.stride]);
+    }
+    cov.data = s.coverageCopy.data();
+    s.paint(cov, nullptr, color, cxform, nullptr, Matrix{});
 }
 
 void Renderer::beginMask()

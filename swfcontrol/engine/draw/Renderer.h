@@ -62,6 +62,12 @@ public:
     void drawShape(const Shape& shape, const Matrix& toPixels, const ColorTransform& cxform,
                    BitmapSource* bitmaps, const Rgba* solidFill = nullptr);
 
+    // Paints `color` through a coverage mask given in frame pixels: `width`
+    // x `height` bytes, rows top to bottom, its pixel (0, 0) at (x, y).
+    // Device text comes this way.
+    void drawCoverage(int x, int y, int width, int height, const uint8_t* coverage, Rgba color,
+                      const ColorTransform& cxform);
+
     // Clip-depth masks. Between beginMask and endMask, drawShape adds the
     // shapes' coverage to a new mask instead of painting (colours and alpha
     // do not matter). After endMask everything painted is clipped to it,

@@ -168,6 +168,7 @@ struct TextState {
     std::vector<std::shared_ptr<const Font>> fonts; // what `glyphs` point into
     bool hasBox = false;
     Shape background, frame;
+    DeviceText device; // an edit text without outlines, in its own twips
 };
 
 namespace {
@@ -194,14 +195,10 @@ TextState& stateOf(const TextCharacter& t)
     return *s;
 }
 
-void layOut(TextState& s, const FontLookup& fonts)
+// The text of an edit text as its HTML or plain text gives it, with the
+// field's font for the base format.
+StyledText styledText(const TextState& s, const Font* fieldFont)
 {
-    s.laidOut = true;
-    // Device fonts are not drawn: only embedded outlines are.
-    if (!s.field.useOutlines)
-        return;
-    const FontCharacter* fc = s.field.hasFont ? fonts.font(s.field.fontId) : nullptr;
-    const Font* fieldFont = fc ? &fc->font() : nullptr;
     TextFormat base;
     base.height = s.field.height;
     base.color = s.field.color;
@@ -218,10 +215,63 @@ void layOut(TextState& s, const FontLookup& fonts)
         base.italic = fieldFont->italic;
     }
     std::u32string decoded = decodeText(s.field.initialText);
-    StyledText styled = s.field.html ? parseHtml(decoded, base) : plainText(decoded, base);
-    MovieFonts chooser(fonts, fc);
-    layoutEditText(s.field, styled, chooser, s.glyphs);
-    s.fonts.swap(chooser.used);
+    return s.field.html ? parseHtml(decoded, base) : plainText(decoded, base);
+}
+
+void layOut(TextState& s, const FontLookup& fonts)
+{
+    s.laidOut = true;
+    const FontCharacter* fc = s.field.hasFont ? fonts.font(s.field.fontId) : nullptr;
+    const Font* fieldFont = fc ? &fc->font() : nullptr;
+    StyledText styled = styledText(s, fieldFont);
+    if (s.field.useOutlines) {
+        MovieFonts chooser(fonts, fc);
+        layoutEditText(s.field, styled, chooser, s.glyphs);
+        s.fonts.swap(chooser.used);
+        return;
+    }
+    // Device text takes the format its first character has throughout.
+    const std::size_t first = styled.formatOf.empty() ? 0 : styled.formatOf[0];
+    if (styled.text.empty() || first >= styled.formats.size())
+        return;
+    const TextFormat& f = styled.formats[first];
+    DeviceText& d = s.device;
+    d.text = styled.text.substr(0, kMaxGlyphs);
+    if (s.field.password) {
+        for (char32_t& c : d.text)
+            c = c == U'\n' ? c : U'*';
+    }
+    // A field without a font shows in the default serif face.
+    d.face = !f.face.empty() ? f.face : "_serif";
+    d.size = f.height;
+    d.bold = f.bold;
+    d.italic = f.italic;
+    d.color = f.color;
+    d.align = f.align;
+    d.box = true;
+    // Lines start inside the 2-pixel gutter and the margins.
+    const Rect& b = s.field.bounds;
+    d.left = b.xMin + 40 + f.leftMargin;
+    d.right = b.xMax - 40 - f.rightMargin;
+    d.top = b.yMin + 40;
+    d.bottom = b.yMax;
+    d.wrap = s.field.wordWrap;
+    d.multiline = s.field.multiline;
+}
+
+// Flash Player draws device text only placed upright and unmirrored.
+bool upright(const Matrix& m)
+{
+    return m.b == 0 && m.c == 0 && m.a > 0 && m.d > 0;
+}
+
+bool hasOutlines(const Font& font)
+{
+    for (const Shape& glyph : font.glyphs) {
+        if (!glyph.edges.empty())
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -321,7 +371,8 @@ Rect textBounds(const TextCharacter& text)
     return s.edit ? s.field.bounds : s.text.bounds;
 }
 
-void drawText(const TextCharacter& text, const FontLookup& fonts, const Matrix& toPixels, const GlyphSink& sink)
+void drawText(const TextCharacter& text, const FontLookup& fonts, const Matrix& toPixels, const GlyphSink& sink,
+              const DeviceTextSink* device)
 {
     TextState& s = stateOf(text);
     if (!s.edit) {
@@ -331,6 +382,31 @@ void drawText(const TextCharacter& text, const FontLookup& fonts, const Matrix& 
             if (!fc)
                 continue;
             const Font& font = fc->font();
+            if (!hasOutlines(font)) {
+                // A device font: its glyphs stand for the characters of its codes.
+                if (!device || !upright(outer) || rec.glyphs.empty())
+                    continue;
+                DeviceText d;
+                d.face = font.name;
+                d.bold = font.bold;
+                d.italic = font.italic;
+                d.color = rec.color;
+                d.size = rec.height * outer.d;
+                const Point start = outer.apply({static_cast<double>(rec.x), static_cast<double>(rec.y)});
+                d.left = start.x;
+                d.baseline = start.y;
+                double x = 0;
+                for (const TextGlyph& g : rec.glyphs) {
+                    if (g.index < font.codes.size()) {
+                        d.text.push_back(font.codes[g.index]);
+                        d.offsets.push_back(x * outer.a);
+                    }
+                    x += g.advance;
+                }
+                if (!d.text.empty())
+                    (*device)(d);
+                continue;
+            }
             double scale = rec.height / Font::glyphEm();
             double x = rec.x;
             for (const TextGlyph& g : rec.glyphs) {
@@ -349,6 +425,15 @@ void drawText(const TextCharacter& text, const FontLookup& fonts, const Matrix& 
         layOut(s, fonts);
     for (const PlacedGlyph& g : s.glyphs)
         sink(g.font->glyphs[g.glyph], toPixels * translateScale(g.x, g.y, g.scale), g.color);
+    if (device && !s.device.text.empty() && upright(toPixels)) {
+        DeviceText d = s.device;
+        d.left = toPixels.a * d.left + toPixels.tx;
+        d.right = toPixels.a * d.right + toPixels.tx;
+        d.top = toPixels.d * d.top + toPixels.ty;
+        d.bottom = toPixels.d * d.bottom + toPixels.ty;
+        d.size *= toPixels.d;
+        (*device)(d);
+    }
 }
 
 } // namespace swf

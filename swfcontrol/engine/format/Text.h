@@ -5,6 +5,7 @@
 // needs no renderer.
 #pragma once
 
+#include "swfcontrol/engine/format/EditText.h"
 #include "swfcontrol/engine/format/Font.h"
 #include "swfcontrol/engine/format/Geometry.h"
 #include "swfcontrol/engine/format/Shape.h"
@@ -68,8 +69,34 @@ public:
 // the shape's own units to frame pixels.
 using GlyphSink = std::function<void(const Shape& glyph, const Matrix& toPixels, Rgba color)>;
 
-// Draws a text character placed with `toPixels` (character twips to pixels).
-void drawText(const TextCharacter& text, const FontLookup& fonts, const Matrix& toPixels, const GlyphSink& sink);
+// Text in a font the movie carries no outlines for (a device font): the
+// platform draws it with a font of its own, in frame pixels. Flash Player
+// neither turns nor skews such text, so it only comes placed upright.
+struct DeviceText {
+    std::u32string text;
+    std::string face; // as the movie names it: "_sans", "_serif", "_typewriter" or a font's name
+    double size = 0;  // the em, pixels
+    bool bold = false, italic = false;
+    Rgba color;
+    // An edit text's lines are laid out within a box (its bounds less the
+    // gutter and margins), wrapped at its right when `wrap` is set; '\n'
+    // ends a line where `multiline` is set.
+    bool box = false;
+    double left = 0, top = 0, right = 0, bottom = 0;
+    TextAlign align = TextAlign::Left;
+    bool wrap = false, multiline = false;
+    // Static text: one line from (left, baseline), each character at its
+    // own offset from `left`.
+    double baseline = 0;
+    std::vector<double> offsets;
+};
+using DeviceTextSink = std::function<void(const DeviceText& text)>;
+
+// Draws a text character placed with `toPixels` (character twips to pixels):
+// glyphs through `sink`, and text in device fonts through `device` when
+// there is one (it is not drawn otherwise).
+void drawText(const TextCharacter& text, const FontLookup& fonts, const Matrix& toPixels, const GlyphSink& sink,
+              const DeviceTextSink* device = nullptr);
 
 // The character's bounds in its own twips (TextBounds / the edit text's Bounds).
 Rect textBounds(const TextCharacter& text);

@@ -164,6 +164,8 @@ struct MoviePlayer::Impl {
     Quality quality = Quality::High;
     std::optional<Rgba> backgroundOverride;
     FsCommandHandler fsCommand;
+    DeviceTextRasterizer* deviceText = nullptr;
+    DeviceCoverage deviceCoverage;
     std::deque<QueuedActions> queue;
     std::size_t draws = 0; // this frame's so far, against the limits
     std::size_t edges = 0;
@@ -663,10 +665,20 @@ struct MoviePlayer::Impl {
         }
         case CharacterKind::Text:
         case CharacterKind::EditText:
-            drawText(ch.text, movie, m, [&](const Shape& glyph, const Matrix& toPixels, Rgba color) {
-                paint(r, glyph, toPixels, cx, &color);
-            });
+        {
+            const DeviceTextSink device = [&](const DeviceText& text) {
+                if (++draws > limits.maxDrawsPerFrame || !deviceText->rasterize(text, deviceCoverage))
+                    return;
+                const DeviceCoverage& c = deviceCoverage;
+                if (c.width > 0 && c.height > 0 && c.data.size() >= static_cast<std::size_t>(c.width) * c.height)
+                    r.drawCoverage(c.x, c.y, c.width, c.height, c.data.data(), text.color, cx);
+            };
+            drawText(
+                ch.text, movie, m,
+                [&](const Shape& glyph, const Matrix& toPixels, Rgba color) { paint(r, glyph, toPixels, cx, &color); },
+                deviceText ? &device : nullptr);
             break;
+        }
         default:
             break;
         }
@@ -860,10 +872,11 @@ MoviePlayer::~MoviePlayer() = default;
 
 bool MoviePlayer::load(const uint8_t* data, std::size_t size, std::string& reason, const PlayerLimits& limits)
 {
-    // What the host set stays across loads: its FSCommand handler, loop,
-    // quality and background override.
+    // What the host set stays across loads: its FSCommand handler, device
+    // text, loop, quality and background override.
     std::unique_ptr<Impl> next(new Impl);
     next->fsCommand = std::move(impl_->fsCommand);
+    next->deviceText = impl_->deviceText;
     next->loop = impl_->loop;
     next->quality = impl_->quality;
     next->backgroundOverride = impl_->backgroundOverride;
@@ -1027,5 +1040,6 @@ bool MoviePlayer::overButton() const
 }
 
 void MoviePlayer::setFsCommandHandler(FsCommandHandler handler) { impl_->fsCommand = std::move(handler); }
+void MoviePlayer::setDeviceText(DeviceTextRasterizer* rasterizer) { impl_->deviceText = rasterizer; }
 
 } // namespace swf

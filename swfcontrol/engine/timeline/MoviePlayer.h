@@ -14,6 +14,7 @@
 
 #include "swfcontrol/engine/draw/Renderer.h"
 #include "swfcontrol/engine/format/Geometry.h"
+#include "swfcontrol/engine/format/Text.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -21,11 +22,28 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace swf {
 
 // getURL("FSCommand:<command>", <args>) from the movie's actions.
 using FsCommandHandler = std::function<void(const std::string& command, const std::string& args)>;
+
+// Coverage of device text in frame pixels: `width` x `height` bytes, rows
+// top to bottom, its pixel (0, 0) at frame pixel (x, y).
+struct DeviceCoverage {
+    int x = 0, y = 0, width = 0, height = 0;
+    std::vector<uint8_t> data;
+};
+
+// Draws text in fonts the movie carries no outlines for with the platform's
+// own. Without one (swfrender has none) such text is not drawn.
+class DeviceTextRasterizer {
+public:
+    virtual ~DeviceTextRasterizer() = default;
+    // False when the text cannot be drawn.
+    virtual bool rasterize(const DeviceText& text, DeviceCoverage& out) = 0;
+};
 
 struct PlayerLimits {
     std::size_t maxMovieBytes = 128u * 1024u * 1024u; // uncompressed
@@ -91,6 +109,8 @@ public:
     bool overButton() const;
 
     void setFsCommandHandler(FsCommandHandler handler);
+    // Not owned; it must outlive the player or be replaced first.
+    void setDeviceText(DeviceTextRasterizer* rasterizer);
 
 private:
     struct Impl;
