@@ -257,18 +257,26 @@ void Rasterizer::accumulateSamples(const Line& line, int bx0, int by0, int rowWi
     }
 }
 
+PixelBox Rasterizer::lineBox() const
+{
+    PixelBox box;
+    if (lines_.empty())
+        return box;
+    box.x0 = std::max(clipX0_, static_cast<int>(std::floor(minX_)));
+    box.x1 = std::min(clipX1_, static_cast<int>(std::ceil(maxX_)));
+    box.y0 = std::max(clipY0_, static_cast<int>(std::floor(minY_)));
+    box.y1 = std::min(clipY1_, static_cast<int>(std::ceil(maxY_)));
+    return box;
+}
+
 Coverage Rasterizer::render(FillRule rule, Sampling sampling)
 {
     Coverage out;
-    if (lines_.empty())
+    const PixelBox box = lineBox();
+    if (box.x1 <= box.x0 || box.y1 <= box.y0)
         return out;
-    const int bx0 = std::max(clipX0_, static_cast<int>(std::floor(minX_)));
-    const int bx1 = std::min(clipX1_, static_cast<int>(std::ceil(maxX_)));
-    const int by0 = std::max(clipY0_, static_cast<int>(std::floor(minY_)));
-    const int by1 = std::min(clipY1_, static_cast<int>(std::ceil(maxY_)));
-    if (bx1 <= bx0 || by1 <= by0)
-        return out;
-    const int width = bx1 - bx0, height = by1 - by0;
+    const int bx0 = box.x0, by0 = box.y0;
+    const int width = box.x1 - bx0, height = box.y1 - by0;
     const int rowWidth = width + 2;
     const int subRows = sampling == Sampling::FourSamples ? 4 : 1;
     const std::size_t cellCount = static_cast<std::size_t>(rowWidth) * height * subRows;
@@ -484,13 +492,11 @@ bool Rasterizer::renderStyles(FillRule rule, Sampling sampling, const uint32_t* 
     if (lines_.size() > kMaxSweepLines)
         return false;
     const int samples = sampling == Sampling::FourSamples ? 4 : 1;
-    const int bx0 = std::max(clipX0_, static_cast<int>(std::floor(minX_)));
-    const int bx1 = std::min(clipX1_, static_cast<int>(std::ceil(maxX_)));
-    const int by0 = std::max(clipY0_, static_cast<int>(std::floor(minY_)));
-    const int by1 = std::min(clipY1_, static_cast<int>(std::ceil(maxY_)));
-    if (bx1 <= bx0 || by1 <= by0)
+    const PixelBox box = lineBox();
+    if (box.x1 <= box.x0 || box.y1 <= box.y0)
         return true;
-    const int width = bx1 - bx0, height = by1 - by0;
+    const int bx0 = box.x0, by0 = box.y0;
+    const int width = box.x1 - bx0, height = box.y1 - by0;
     const int rowWidth = width + 2;
 
     // The lines as samples see them, then their order by first row.
@@ -609,7 +615,7 @@ bool Rasterizer::renderStyles(FillRule rule, Sampling sampling, const uint32_t* 
         for (auto& inside : inside_)
             inside.clear();
     }
-    written = {bx0, by0, bx1, by1};
+    written = box;
     return true;
 }
 

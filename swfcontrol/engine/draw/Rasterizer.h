@@ -97,6 +97,8 @@ private:
         uint32_t plus, minus;
     };
 
+    // The pixels the lines touch, within the clip; empty when none.
+    PixelBox lineBox() const;
     void store(double x0, double y0, double x1, double y1);
     void accumulateArea(const Line& line, int bx0, int by0, int rowWidth, int rows);
     void accumulateSamples(const Line& line, int bx0, int by0, int rowWidth, int rows, int samples);
