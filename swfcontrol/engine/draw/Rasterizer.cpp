@@ -539,21 +539,23 @@ bool Rasterizer::renderStyles(FillRule rule, Sampling sampling, const uint32_t* 
             continue; // nothing crosses the row: it lies outside every fill
         // The row's crossings, each chained to its cell; lines that end in
         // this row leave.
-        rowCrossings_.clear();
+        if (rowCrossings_.size() < active_.size() * samples)
+            rowCrossings_.resize(active_.size() * samples);
+        int32_t count = 0;
         std::size_t kept = 0;
         for (uint32_t index : active_) {
             const StyleEdge& se = sortedEdges_[index];
             crossSampleLines(se.x0, se.y0, se.y1, se.dxdy, r, samples, lastColumn, [&](int k, int column) {
                 const int32_t cell = column * samples + k;
-                rowCrossings_.push_back({cellFirst_[cell], se.plus, se.minus});
-                cellFirst_[cell] = static_cast<int32_t>(rowCrossings_.size() - 1);
+                rowCrossings_[count] = {cellFirst_[cell], se.plus, se.minus};
+                cellFirst_[cell] = count++;
                 columnBits_[column >> 5] |= 1u << (column & 31);
             });
             if (se.rowEnd > r + 1)
                 active_[kept++] = index;
         }
         active_.resize(kept);
-        if (rowCrossings_.empty())
+        if (count == 0)
             continue;
 
         // Walking the crossed columns in order: every pixel from one to the
@@ -594,10 +596,13 @@ bool Rasterizer::renderStyles(FillRule rule, Sampling sampling, const uint32_t* 
                             w += side == 0 ? 1 : -1;
                             if (((w & insideMask) != 0) == was)
                                 continue;
-                            if (was)
-                                inside.erase(std::find(inside.begin(), inside.end(), style));
-                            else
+                            if (was) {
+                                // The order does not count (paintStyles sorts).
+                                *std::find(inside.begin(), inside.end(), style) = inside.back();
+                                inside.pop_back();
+                            } else {
                                 inside.push_back(style);
+                            }
                         }
                     }
                     first = -1;
