@@ -81,14 +81,16 @@ Bytes encodeJpeg(JpegPart part)
 uint32_t channel(uint32_t p, int shift) { return (p >> shift) & 0xff; }
 
 // Red on the left, blue on the right, with the given alpha, premultiplied.
-void expectRedBlue(const swf::Bitmap& b, unsigned alpha)
+// Red left, blue right at `strong` (220 * alpha / 255 unless given).
+void expectRedBlue(const swf::Bitmap& b, unsigned alpha, int strong = -1)
 {
     ASSERT_EQ(b.width, 16);
     ASSERT_EQ(b.height, 16);
     ASSERT_EQ(b.pixels.size(), 256u);
     for (int x : {1, 14}) {
         uint32_t p = b.pixels[std::size_t(8 * 16 + x)];
-        unsigned strong = 220 * alpha / 255;
+        if (strong < 0)
+            strong = static_cast<int>(220 * alpha / 255);
         EXPECT_EQ(channel(p, 24), alpha);
         EXPECT_NEAR(double(channel(p, 16)), x < 8 ? strong : 0, 8) << std::hex << p;
         EXPECT_NEAR(double(channel(p, 8)), 0, 8) << std::hex << p;
@@ -161,16 +163,21 @@ TEST(BitmapDecode, JpegInEveryArrangementMoviesUse)
     }
 }
 
-TEST(BitmapDecode, AlphaPlanesArePremultiplied)
+TEST(BitmapDecode, AlphaComesPremultiplied)
 {
+    // A JPEG with an alpha plane holds its colours premultiplied already:
+    // the plane only adds alpha, and colours above it are clamped to it.
     const Bytes whole = encodeJpeg(JpegPart::Whole);
-    const Bytes alpha = deflate(Bytes(256, 128));
-    Decoded jpeg3 = decode(swf::BitmapTag::DefineBitsJpeg3, u32(uint32_t(whole.size())) + whole + alpha);
-    ASSERT_TRUE(jpeg3.ok) << jpeg3.reason;
-    expectRedBlue(jpeg3.bitmap, 128);
-    Decoded jpeg4 = decode(swf::BitmapTag::DefineBitsJpeg4, u32(uint32_t(whole.size())) + u16(256) + whole + alpha);
-    ASSERT_TRUE(jpeg4.ok) << jpeg4.reason;
-    expectRedBlue(jpeg4.bitmap, 128);
+    for (unsigned a : {240u, 128u}) {
+        const Bytes alpha = deflate(Bytes(256, static_cast<uint8_t>(a)));
+        Decoded jpeg3 = decode(swf::BitmapTag::DefineBitsJpeg3, u32(uint32_t(whole.size())) + whole + alpha);
+        ASSERT_TRUE(jpeg3.ok) << jpeg3.reason;
+        expectRedBlue(jpeg3.bitmap, a, a < 220 ? a : 220);
+        Decoded jpeg4 =
+            decode(swf::BitmapTag::DefineBitsJpeg4, u32(uint32_t(whole.size())) + u16(256) + whole + alpha);
+        ASSERT_TRUE(jpeg4.ok) << jpeg4.reason;
+        expectRedBlue(jpeg4.bitmap, a, a < 220 ? a : 220);
+    }
 
     // PNG in JPEG3 keeps its own alpha: 2x1 RGBA, straight alpha in the file.
     Bytes rows = {0, 255, 0, 0, 255, 200, 100, 50, 128};

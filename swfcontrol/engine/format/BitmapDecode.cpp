@@ -245,7 +245,8 @@ bool decodeJpeg(const uint8_t* data, std::size_t size, const uint8_t* tables, st
 }
 
 // JPEG3/4's alpha plane: one zlib-compressed byte per pixel. Where it ends
-// early the rest stays opaque.
+// early the rest stays opaque. The JPEG's colours are premultiplied by it
+// already (edges that fade out are dark in the JPEG itself).
 void applyAlphaPlane(const uint8_t* data, std::size_t size, Bitmap& bitmap)
 {
     std::vector<uint8_t> alpha;
@@ -254,7 +255,7 @@ void applyAlphaPlane(const uint8_t* data, std::size_t size, Bitmap& bitmap)
     alpha.resize(bitmap.pixels.size(), 0xff);
     for (std::size_t i = 0; i < alpha.size(); ++i) {
         uint32_t p = bitmap.pixels[i];
-        bitmap.pixels[i] = premultiplied(alpha[i], (p >> 16) & 0xff, (p >> 8) & 0xff, p & 0xff);
+        bitmap.pixels[i] = clampedPremultiplied(alpha[i], (p >> 16) & 0xff, (p >> 8) & 0xff, p & 0xff);
     }
 }
 
