@@ -364,6 +364,52 @@ TEST(Renderer, FillsOfOneShapeMeetWithoutASeam)
         EXPECT_TRUE(near(r.pixels()[i], argb(255, 255, 255, 255))) << i;
 }
 
+TEST(Renderer, StrokesScaleAsTheirLineFlagsSay)
+{
+    // A 1-pixel line around a 10-pixel square stretched 4 times across and
+    // twice down: how thick its left and top sides come out.
+    struct Case {
+        const char* what;
+        bool noH, noV;
+        int left, top;
+    };
+    const Case cases[] = {
+        {"scaled with the shape", false, false, 4, 2},
+        {"scaled as the shape is vertically", true, false, 2, 2},
+        {"scaled as the shape is horizontally", false, true, 4, 4},
+        {"not scaled: its thinnest side a pixel", true, true, 2, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Shape s = rectShape(0, 0, 200, 200, solid(0, 0, 0));
+        s.fills.clear();
+        s.groups[0].fillCount = 0;
+        s.groups[0].lineCount = 1;
+        LineStyle line;
+        line.width = 20;
+        line.color = Rgba{0, 0, 0, 255};
+        line.noHScale = c.noH;
+        line.noVScale = c.noV;
+        s.lines.push_back(line);
+        for (ShapeEdge& e : s.edges) {
+            e.fill1 = 0;
+            e.line = 1;
+        }
+        Renderer r;
+        ASSERT_TRUE(r.resize(50, 30));
+        r.setQuality(Quality::Low);
+        r.clear(Rgba{255, 255, 255, 255});
+        r.drawShape(s, Matrix{0.2, 0, 0, 0.1, 5, 5}, ColorTransform(), nullptr);
+        int left = 0, top = 0;
+        for (int x = 0; x < 25; ++x)
+            left += r.pixels()[15 * 50 + x] == argb(255, 0, 0, 0);
+        for (int y = 0; y < 15; ++y)
+            top += r.pixels()[y * 50 + 25] == argb(255, 0, 0, 0);
+        EXPECT_EQ(left, c.left);
+        EXPECT_EQ(top, c.top);
+    }
+}
+
 TEST(Renderer, ManyFillsInOneSweepDrawAsOneByOne)
 {
     // Solid fills whose contours close are drawn together in one sweep; a

@@ -592,18 +592,19 @@ void Renderer::drawShape(const Shape& shape, const Matrix& matrix, const ColorTr
             style.miterLimit = line.miterLimit;
             // A stroke is drawn in shape space, so a stretched shape stretches
             // its strokes too; no-scale lines get the width whose thinnest
-            // side is their width in stage pixels. Where that side would be
-            // under a pixel, the stroke is drawn one pixel wide instead.
+            // side is their width in stage pixels. A line that scales one way
+            // only keeps one width all round: its width scaled as that
+            // direction is, in stage pixels. Where a stroke would be under a
+            // pixel wide, it is drawn one pixel wide instead.
+            const bool oneWay = line.noHScale != line.noVScale;
             double width = line.width;
             if (line.noHScale && line.noVScale)
                 width = line.width / 20.0 / std::max(stretch.smallest, 1e-9);
-            else if (line.noHScale || line.noVScale)
-                width = line.width * strokeScale(line, toPixels) / std::max(stretch.smallest, 1e-9);
             // A stroke drawn in shape space has its curves flattened there
             // too, finely enough for the shape's thinnest side in pixels: the
             // aliased reference images show stretched curves' strokes with
             // the chords of the unstretched curve.
-            const bool inShape = width * stretch.smallest >= 1 && stretch.invertible;
+            const bool inShape = !oneWay && width * stretch.smallest >= 1 && stretch.invertible;
             s.strokePaths.clear();
             for (uint32_t k : s.lineEdges[i]) {
                 if (inShape)
@@ -616,6 +617,8 @@ void Renderer::drawShape(const Shape& shape, const Matrix& matrix, const ColorTr
                 style.halfWidth = std::min(width, 1e9) / 2;
                 style.toPixels = toPixels;
                 style.pixelsPerUnit = stretch.smallest;
+            } else if (oneWay) {
+                style.halfWidth = std::min(std::max(1.0, line.width * strokeScale(line, toPixels)), 1e9) / 2;
             } else {
                 style.halfWidth = 0.5;
             }
