@@ -187,6 +187,18 @@ inline int floorInt(double v)
     return i > v ? i - 1 : i;
 }
 
+// The index of the lowest set bit of a non-zero word.
+inline int lowestBit(uint32_t v)
+{
+#if defined(_MSC_VER) && !defined(__clang__)
+    unsigned long i;
+    _BitScanForward(&i, v);
+    return static_cast<int>(i);
+#else
+    return __builtin_ctz(v);
+#endif
+}
+
 // Calls emit(sample, column) for each sample line of row r that the line
 // from (x0, y0) down to y1 crosses: the sample's cell is the first whose
 // sample lies right of the crossing.
@@ -250,9 +262,10 @@ void Rasterizer::accumulateSamples(const Line& line, int bx0, int by0, int rowWi
     const SampleEdge edge(line.x0, line.y0, line.x1, line.y1, bx0, by0, rows);
     for (int r = edge.rowStart; r < edge.rowEnd; ++r) {
         int32_t* row = &windings_[static_cast<std::size_t>(r) * rowWidth * samples];
+        uint32_t* bits = &rowBits_[static_cast<std::size_t>(r) * bitWords_];
         edge.crossRow(r, samples, rowWidth - 1, [&](int k, int column) {
             row[column * samples + k] += edge.dir;
-            touch(r, column);
+            bits[column >> 5] |= 1u << (column & 31);
         });
     }
 }
@@ -287,37 +300,64 @@ Coverage Rasterizer::render(FillRule rule, Sampling sampling)
         windings_.resize(cellCount, 0);
     const int stride = (width + 3) & ~3;
     mask_.resize(static_cast<std::size_t>(stride) * height);
-    spanMin_.assign(height, rowWidth);
-    spanMax_.assign(height, -1);
-
-    if (sampling == Sampling::Area) {
-        for (const Line& line : lines_)
-            accumulateArea(line, bx0, by0, rowWidth, height);
-    } else {
-        for (const Line& line : lines_)
-            accumulateSamples(line, bx0, by0, rowWidth, height, subRows);
-    }
 
     // Even-odd keeps the lowest bit of the winding, non-zero any bit.
     const int32_t insideMask = rule == FillRule::NonZero ? ~0 : 1;
-    const auto areaLevel = [rule](float acc) {
-        float v = std::fabs(acc);
-        if (rule == FillRule::NonZero) {
-            v = std::min(v, 1.0f);
-        } else {
-            v -= 2 * std::floor(v * 0.5f);
-            if (v > 1)
-                v = 2 - v;
+    if (sampling != Sampling::Area) {
+        // A bit for each cell an edge changed: between them, every pixel of a
+        // row takes the coverage of the one before.
+        bitWords_ = (static_cast<std::size_t>(rowWidth) + 31) / 32;
+        rowBits_.assign(bitWords_ * height, 0);
+        for (const Line& line : lines_)
+            accumulateSamples(line, bx0, by0, rowWidth, height, subRows);
+        static const uint8_t levels[5] = {0, 64, 128, 191, 255};
+        for (int r = 0; r < height; ++r) {
+            uint8_t* dst = &mask_[static_cast<std::size_t>(r) * stride];
+            uint32_t* bits = &rowBits_[static_cast<std::size_t>(r) * bitWords_];
+            int32_t* row = &windings_[static_cast<std::size_t>(r) * rowWidth * subRows];
+            int32_t acc[4] = {0, 0, 0, 0};
+            uint8_t level = 0;
+            int runStart = 0;
+            for (std::size_t word = 0; word < bitWords_; ++word) {
+                while (bits[word] != 0) {
+                    const int x = static_cast<int>(word * 32) + lowestBit(bits[word]);
+                    bits[word] &= bits[word] - 1;
+                    if (runStart < width)
+                        std::memset(dst + runStart, level, static_cast<std::size_t>(std::min(x, width) - runStart));
+                    runStart = x;
+                    int32_t* cell = row + static_cast<std::size_t>(x) * subRows;
+                    int inside = 0;
+                    for (int k = 0; k < subRows; ++k) {
+                        acc[k] += cell[k];
+                        cell[k] = 0;
+                        inside += (acc[k] & insideMask) != 0;
+                    }
+                    level = subRows == 1 ? (inside ? 255 : 0) : levels[inside];
+                }
+            }
+            if (runStart < width)
+                std::memset(dst + runStart, level, static_cast<std::size_t>(width - runStart));
         }
-        return static_cast<uint8_t>(v * 255 + 0.5f);
-    };
-    static const uint8_t levels[5] = {0, 64, 128, 191, 255};
-    for (int r = 0; r < height; ++r) {
-        uint8_t* dst = &mask_[static_cast<std::size_t>(r) * stride];
-        const int first = std::min(spanMin_[r], width), last = std::min(spanMax_[r] + 1, rowWidth);
-        std::memset(dst, 0, static_cast<std::size_t>(first));
-        uint8_t rest = 0; // the coverage right of the last touched cell
-        if (sampling == Sampling::Area) {
+    } else {
+        spanMin_.assign(height, rowWidth);
+        spanMax_.assign(height, -1);
+        for (const Line& line : lines_)
+            accumulateArea(line, bx0, by0, rowWidth, height);
+        const auto areaLevel = [rule](float acc) {
+            float v = std::fabs(acc);
+            if (rule == FillRule::NonZero) {
+                v = std::min(v, 1.0f);
+            } else {
+                v -= 2 * std::floor(v * 0.5f);
+                if (v > 1)
+                    v = 2 - v;
+            }
+            return static_cast<uint8_t>(v * 255 + 0.5f);
+        };
+        for (int r = 0; r < height; ++r) {
+            uint8_t* dst = &mask_[static_cast<std::size_t>(r) * stride];
+            const int first = std::min(spanMin_[r], width), last = std::min(spanMax_[r] + 1, rowWidth);
+            std::memset(dst, 0, static_cast<std::size_t>(first));
             float* row = &cells_[static_cast<std::size_t>(r) * rowWidth];
             float acc = 0;
             for (int x = first; x < last; ++x) {
@@ -326,45 +366,10 @@ Coverage Rasterizer::render(FillRule rule, Sampling sampling)
                 if (x < width)
                     dst[x] = areaLevel(acc);
             }
-            rest = areaLevel(acc);
-        } else if (subRows == 1) {
-            int32_t* row = &windings_[static_cast<std::size_t>(r) * rowWidth];
-            int32_t acc = 0;
-            uint8_t level = 0;
-            for (int x = first; x < last; ++x) {
-                if (row[x] != 0) {
-                    acc += row[x];
-                    row[x] = 0;
-                    level = (acc & insideMask) ? 255 : 0;
-                }
-                if (x < width)
-                    dst[x] = level;
-            }
-            rest = level;
-        } else {
-            int32_t* row = &windings_[static_cast<std::size_t>(r) * 4 * rowWidth];
-            int32_t a0 = 0, a1 = 0, a2 = 0, a3 = 0;
-            uint8_t level = 0;
-            for (int x = first; x < last; ++x) {
-                int32_t* cell = row + 4 * x;
-                const int32_t c0 = cell[0], c1 = cell[1], c2 = cell[2], c3 = cell[3];
-                // Most cells inside a shape change nothing.
-                if ((c0 | c1 | c2 | c3) != 0) {
-                    a0 += c0;
-                    a1 += c1;
-                    a2 += c2;
-                    a3 += c3;
-                    cell[0] = cell[1] = cell[2] = cell[3] = 0;
-                    level = levels[((a0 & insideMask) != 0) + ((a1 & insideMask) != 0) + ((a2 & insideMask) != 0) +
-                                   ((a3 & insideMask) != 0)];
-                }
-                if (x < width)
-                    dst[x] = level;
-            }
-            rest = level;
+            // Right of the last touched cell, the coverage stays.
+            if (last < width)
+                std::memset(dst + last, areaLevel(acc), static_cast<std::size_t>(width - last));
         }
-        if (last < width)
-            std::memset(dst + last, rest, static_cast<std::size_t>(width - last));
     }
     out.x = bx0;
     out.y = by0;
@@ -467,21 +472,6 @@ void Rasterizer::paintStyles(uint32_t* out, int count, const uint32_t* colors)
     }
 }
 
-namespace {
-
-// The index of the lowest set bit of a non-zero word.
-inline int lowestBit(uint32_t v)
-{
-#if defined(_MSC_VER) && !defined(__clang__)
-    unsigned long i;
-    _BitScanForward(&i, v);
-    return static_cast<int>(i);
-#else
-    return __builtin_ctz(v);
-#endif
-}
-
-} // namespace
 
 bool Rasterizer::renderStyles(FillRule rule, Sampling sampling, const uint32_t* colors, std::size_t colorCount,
                               uint32_t* dst, std::size_t stride, PixelBox& written)

@@ -110,6 +110,9 @@ private:
     // Per row, the first and last cell any edge touched: outside them every
     // pixel takes the coverage left of them, so only that stretch is summed.
     std::vector<int> spanMin_, spanMax_;
+    // Sampled coverage: per row, a bit for each cell an edge changed.
+    std::vector<uint32_t> rowBits_;
+    std::size_t bitWords_ = 0;
     // renderStyles: its lines as found and sorted by first row, where each
     // row's lines end in that order, the lines that cross the current row,
     // its crossings, the first crossing of each cell and a bit for each
