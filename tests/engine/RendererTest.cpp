@@ -364,6 +364,65 @@ TEST(Renderer, FillsOfOneShapeMeetWithoutASeam)
         EXPECT_TRUE(near(r.pixels()[i], argb(255, 255, 255, 255))) << i;
 }
 
+TEST(Renderer, KeptSweepsNeverShowStalePixels)
+{
+    // A big shape (a 24 x 24 board of squares in two fills) is kept once
+    // swept; drawn again it must come out as a fresh renderer draws it,
+    // whatever changed in between.
+    Shape board;
+    board.fills = {solid(200, 30, 30), solid(30, 30, 200, 160)};
+    for (int i = 0; i < 24; ++i) {
+        for (int j = 0; j < 24; ++j) {
+            const int x0 = i * 25, y0 = j * 25, x1 = x0 + 25, y1 = y0 + 25;
+            const int xs[5] = {x0, x1, x1, x0, x0}, ys[5] = {y0, y0, y1, y1, y0};
+            for (int k = 0; k < 4; ++k) {
+                ShapeEdge e;
+                e.x0 = xs[k], e.y0 = ys[k], e.x1 = xs[k + 1], e.y1 = ys[k + 1];
+                e.fill1 = 1 + (i + j) % 2;
+                board.edges.push_back(e);
+            }
+        }
+    }
+    board.groups.push_back(StyleGroup{0, 2, 0, 0, 0, board.edges.size()});
+    ColorTransform reddish;
+    reddish.mulG = 0.5f;
+    const Matrix at{0.05, 0, 0, 0.05, 0.35, 0.6}, moved{0.05, 0, 0, 0.05, 0.4, 0.6};
+    struct Step {
+        const char* what;
+        Matrix m;
+        ColorTransform cx;
+        int changeEdge; // an edge of the shape itself moved, or -1
+    };
+    const Step steps[] = {
+        {"first", at, ColorTransform(), -1},         {"again", at, ColorTransform(), -1},
+        {"another colour", at, reddish, -1},          {"moved a twip", moved, ColorTransform(), -1},
+        {"an edge of the shape moved", at, ColorTransform(), 5}, {"as at first", at, ColorTransform(), -1},
+    };
+    Renderer kept;
+    ASSERT_TRUE(kept.resize(32, 32));
+    kept.setQuality(Quality::High);
+    Shape shape = board;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        shape = board;
+        if (step.changeEdge >= 0) {
+            shape.edges[step.changeEdge].x1 += 7;
+            shape.edges[step.changeEdge + 1].x0 += 7;
+        }
+        Renderer fresh;
+        ASSERT_TRUE(fresh.resize(32, 32));
+        fresh.setQuality(Quality::High);
+        for (Renderer* r : {&kept, &fresh}) {
+            r->clear(Rgba{255, 255, 255, 255});
+            r->drawShape(shape, step.m, step.cx, nullptr);
+        }
+        int differing = 0;
+        for (int i = 0; i < 32 * 32; ++i)
+            differing += kept.pixels()[i] != fresh.pixels()[i];
+        EXPECT_EQ(differing, 0);
+    }
+}
+
 TEST(Renderer, StrokesScaleAsTheirLineFlagsSay)
 {
     // A 1-pixel line around a 10-pixel square stretched 4 times across and

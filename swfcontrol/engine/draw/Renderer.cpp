@@ -143,6 +143,16 @@ struct Renderer::State {
     std::vector<uint32_t> styleColors;
     std::vector<Point> edgePoints;
     std::vector<uint8_t> coverageCopy;
+    // Sweeps of big groups kept for drawing them again (sweepWithCache).
+    struct KeptSweep {
+        uint64_t key = 0;
+        std::vector<uint32_t> colors;
+        Box box;
+        std::vector<uint32_t> pixels;
+        uint64_t lastUse = 0;
+    };
+    std::vector<KeptSweep> keptSweeps;
+    uint64_t sweepClock = 0;
     // Recently built ramps: the same gradients come back frame after frame.
     std::vector<std::unique_ptr<GradientRamp>> ramps;
     std::size_t nextRamp = 0;
@@ -194,6 +204,13 @@ struct Renderer::State {
     bool sweepSolidFills(const Shape& shape, const StyleGroup& g, std::size_t firstEdge, std::size_t lastEdge,
                          uint32_t fillCount, const Matrix& toPixels, const ColorTransform& cxform,
                          const Rgba* solidFill, const Box& clip, FillRule rule, Sampling sampling);
+    void sweepColors(const Shape& shape, const StyleGroup& g, uint32_t fillCount, const ColorTransform& cxform,
+                     const Rgba* solidFill);
+    bool sweepWithCache(const Shape& shape, const StyleGroup& g, std::size_t firstEdge, std::size_t lastEdge,
+                        uint32_t fillCount, const Matrix& toPixels, const ColorTransform& cxform,
+                        const Rgba* solidFill, const Box& clip, FillRule rule, Sampling sampling);
+    uint64_t sweepKey(const Shape& shape, std::size_t firstEdge, std::size_t lastEdge, const Matrix& toPixels,
+                      const Box& clip, FillRule rule, Sampling sampling) const;
     const GradientRamp& rampFor(const Gradient& gradient, const ColorTransform& cxform);
     void compositeImage(const Coverage& cov, pixman_image_t* src, int srcX, int srcY);
 };
@@ -329,6 +346,21 @@ void Renderer::State::paint(Coverage cov, const FillStyle* fill, Rgba solid, con
     }
 }
 
+// The sweep's colours by style index (0 for none): the fills marked in
+// `swept`, premultiplied, as pixman takes a solid colour.
+void Renderer::State::sweepColors(const Shape& shape, const StyleGroup& g, uint32_t fillCount,
+                                  const ColorTransform& cxform, const Rgba* solidFill)
+{
+    styleColors.assign(fillCount + 1, 0);
+    for (uint32_t i = 0; i < fillCount; ++i) {
+        if (!swept[i])
+            continue;
+        const Rgba c = cxform.apply(solidFill ? *solidFill : shape.fills[g.firstFill + i].color);
+        styleColors[i + 1] = (uint32_t(c.a) << 24) | (uint32_t(mul255(c.r, c.a)) << 16) |
+                             (uint32_t(mul255(c.g, c.a)) << 8) | mul255(c.b, c.a);
+    }
+}
+
 // The fills marked in `swept` are rasterized together in one sweep over the
 // shape's edges: a shape of thousands of small fills then costs about what
 // one large fill does. Four samples a pixel go straight into the gathering
@@ -338,15 +370,7 @@ bool Renderer::State::sweepSolidFills(const Shape& shape, const StyleGroup& g, s
                                       const ColorTransform& cxform, const Rgba* solidFill, const Box& clip,
                                       FillRule rule, Sampling sampling)
 {
-    styleColors.assign(fillCount + 1, 0);
-    for (uint32_t i = 0; i < fillCount; ++i) {
-        if (!swept[i])
-            continue;
-        // As pixman takes a solid colour: premultiplied.
-        const Rgba c = cxform.apply(solidFill ? *solidFill : shape.fills[g.firstFill + i].color);
-        styleColors[i + 1] = (uint32_t(c.a) << 24) | (uint32_t(mul255(c.r, c.a)) << 16) |
-                             (uint32_t(mul255(c.g, c.a)) << 8) | mul255(c.b, c.a);
-    }
+    sweepColors(shape, g, fillCount, cxform, solidFill);
     const auto style = [&](uint32_t fill) -> uint32_t {
         const uint32_t i = fill - 1 - g.firstFill;
         return fill != 0 && fill - 1 >= g.firstFill && i < fillCount && swept[i] ? i + 1 : 0;
@@ -370,6 +394,111 @@ bool Renderer::State::sweepSolidFills(const Shape& shape, const StyleGroup& g, s
                              static_cast<std::size_t>(width), box))
         return false;
     dst.dirty.unite(box.x0, box.y0, box.x1, box.y1);
+    return true;
+}
+
+// What a sweep's pixels depend on besides the colours: the group's edges
+// and which fills it took, where it was drawn and how.
+uint64_t Renderer::State::sweepKey(const Shape& shape, std::size_t firstEdge, std::size_t lastEdge,
+                                   const Matrix& toPixels, const Box& clip, FillRule rule, Sampling sampling) const
+{
+    uint64_t h = 0x9e3779b97f4a7c15ull;
+    const auto mix = [&h](uint64_t v) {
+        h ^= v + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
+        h *= 0xff51afd7ed558ccdull;
+    };
+    const auto bits = [](double v) {
+        uint64_t u;
+        std::memcpy(&u, &v, sizeof u);
+        return u;
+    };
+    for (std::size_t k = firstEdge; k < lastEdge; ++k) {
+        const ShapeEdge& e = shape.edges[k];
+        mix((uint64_t(uint32_t(e.x0)) << 32) | uint32_t(e.y0));
+        mix((uint64_t(uint32_t(e.x1)) << 32) | uint32_t(e.y1));
+        if (e.curved)
+            mix((uint64_t(uint32_t(e.cx)) << 32) | uint32_t(e.cy));
+        mix((uint64_t(e.fill0) << 32) | e.fill1);
+    }
+    for (uint8_t taken : swept)
+        mix(taken);
+    for (double v : {toPixels.a, toPixels.b, toPixels.c, toPixels.d, toPixels.tx, toPixels.ty})
+        mix(bits(v));
+    mix((uint64_t(uint32_t(clip.x0)) << 32) | uint32_t(clip.y0));
+    mix((uint64_t(uint32_t(clip.x1)) << 32) | uint32_t(clip.y1));
+    mix((uint64_t(rule == FillRule::NonZero) << 8) | static_cast<uint64_t>(sampling));
+    return h;
+}
+
+// A big group's sweep, summed into the gathering surface, is kept: drawn
+// again unchanged (a detailed background, frame after frame), its pixels
+// are copied back instead. At most kKeptSweeps, a frame's pixels in all.
+bool Renderer::State::sweepWithCache(const Shape& shape, const StyleGroup& g, std::size_t firstEdge,
+                                     std::size_t lastEdge, uint32_t fillCount, const Matrix& toPixels,
+                                     const ColorTransform& cxform, const Rgba* solidFill, const Box& clip,
+                                     FillRule rule, Sampling sampling)
+{
+    constexpr std::size_t kBigGroup = 2048; // edges
+    constexpr std::size_t kKeptSweeps = 2;
+    if (!gathering || lastEdge - firstEdge < kBigGroup)
+        return sweepSolidFills(shape, g, firstEdge, lastEdge, fillCount, toPixels, cxform, solidFill, clip, rule,
+                               sampling);
+    const uint64_t key = sweepKey(shape, firstEdge, lastEdge, toPixels, clip, rule, sampling);
+    ++sweepClock;
+    for (KeptSweep& kept : keptSweeps) {
+        if (kept.key != key || kept.colors.size() != fillCount + 1)
+            continue;
+        sweepColors(shape, g, fillCount, cxform, solidFill);
+        if (kept.colors != styleColors)
+            continue;
+        const Box& b = kept.box;
+        const int w = b.x1 - b.x0;
+        for (int y = b.y0; y < b.y1; ++y)
+            std::copy_n(&kept.pixels[static_cast<std::size_t>(y - b.y0) * w], w,
+                        &shapeFills.pixels[static_cast<std::size_t>(y) * width + b.x0]);
+        shapeFills.dirty.unite(b.x0, b.y0, b.x1, b.y1);
+        kept.lastUse = sweepClock;
+        return true;
+    }
+    const Box before = shapeFills.dirty;
+    if (!sweepSolidFills(shape, g, firstEdge, lastEdge, fillCount, toPixels, cxform, solidFill, clip, rule,
+                         sampling))
+        return false;
+    // Nothing else is in the gathering surface yet: what it holds is the sweep's.
+    const Box b = shapeFills.dirty.intersect(Box{0, 0, width, height});
+    const std::size_t area = b.empty() ? 0 : static_cast<std::size_t>(b.x1 - b.x0) * (b.y1 - b.y0);
+    const std::size_t budget = static_cast<std::size_t>(width) * height;
+    if (!before.empty() || area == 0 || area > budget)
+        return true;
+    if (keptSweeps.size() < kKeptSweeps)
+        keptSweeps.emplace_back();
+    KeptSweep* slot = &keptSweeps[0];
+    for (KeptSweep& kept : keptSweeps)
+        slot = kept.lastUse < slot->lastUse ? &kept : slot;
+    // The others give way, least used first, until all fit the budget.
+    std::size_t held = area;
+    for (KeptSweep& kept : keptSweeps)
+        held += &kept == slot ? 0 : kept.pixels.size();
+    while (held > budget) {
+        KeptSweep* oldest = nullptr;
+        for (KeptSweep& kept : keptSweeps) {
+            if (&kept != slot && !kept.pixels.empty() && (!oldest || kept.lastUse < oldest->lastUse))
+                oldest = &kept;
+        }
+        held -= oldest->pixels.size();
+        oldest->pixels = std::vector<uint32_t>();
+        oldest->key = 0;
+        oldest->colors.clear();
+    }
+    slot->key = key;
+    slot->colors = styleColors;
+    slot->box = b;
+    slot->lastUse = sweepClock;
+    const int w = b.x1 - b.x0;
+    slot->pixels.resize(area);
+    for (int y = b.y0; y < b.y1; ++y)
+        std::copy_n(&shapeFills.pixels[static_cast<std::size_t>(y) * width + b.x0], w,
+                    &slot->pixels[static_cast<std::size_t>(y - b.y0) * w]);
     return true;
 }
 
@@ -421,6 +550,7 @@ bool Renderer::resize(int width, int height)
     s.layerDepth = 0;
     s.masks.clear();
     s.maskDepth = 0;
+    s.keptSweeps.clear();
     // Sized anew on first use: the same pixel count may come with another width.
     if (s.shapeFills.image)
         pixman_image_unref(s.shapeFills.image);
@@ -551,8 +681,8 @@ void Renderer::drawShape(const Shape& shape, const Matrix& matrix, const ColorTr
         const MaskLayer* top = s.topMask();
         const bool sweep = used > 1 && !s.buildingMask() && !(top && !top->building && !top->layered) &&
                            ((gather && aa == Sampling::FourSamples) || (aa == Sampling::Centre && sweepable == used));
-        if (!sweep || !s.sweepSolidFills(shape, g, firstEdge, lastEdge, fillCount, toPixels, cxform, solidFill,
-                                         clip, rule, aa))
+        if (!sweep || !s.sweepWithCache(shape, g, firstEdge, lastEdge, fillCount, toPixels, cxform, solidFill,
+                                        clip, rule, aa))
             s.swept.assign(fillCount, 0);
 
         for (uint32_t i = 0; i < fillCount; ++i)
