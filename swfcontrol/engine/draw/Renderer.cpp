@@ -274,6 +274,14 @@ void Renderer::State::paint(Coverage cov, const FillStyle* fill, Rgba solid, con
     }
     if (building) {
         // Masks take coverage only: the union of everything drawn into them.
+        // The first shape's coverage is the mask so far.
+        if (building->box.empty()) {
+            for (int r = 0; r < cov.height; ++r)
+                std::memcpy(&building->coverage[static_cast<std::size_t>(cov.y + r) * width + cov.x],
+                            cov.data + static_cast<std::ptrdiff_t>(r) * cov.stride, static_cast<std::size_t>(cov.width));
+            building->box.unite(cov.x, cov.y, cov.x + cov.width, cov.y + cov.height);
+            return;
+        }
         for (int r = 0; r < cov.height; ++r) {
             const uint8_t* row = cov.data + static_cast<std::ptrdiff_t>(r) * cov.stride;
             uint8_t* m = &building->coverage[static_cast<std::size_t>(cov.y + r) * width + cov.x];
@@ -875,6 +883,11 @@ void Renderer::popMask()
             const unsigned c = cov[x];
             if (c == 0 || src[x] == 0)
                 continue;
+            // Opaque content fully inside the mask covers what is below.
+            if (c == 255 && src[x] >= 0xff000000u) {
+                d[x] = src[x];
+                continue;
+            }
             // Premultiplied source dimmed by the mask, then over.
             uint32_t p = src[x];
             if (c != 255)
