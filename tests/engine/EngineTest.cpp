@@ -375,7 +375,8 @@ TEST(Timeline, ClipDepthMasksWhatItCovers)
 }
 
 // Edit text in a device font reaches the host's rasterizer, and what that
-// covers is painted in the text's colour; without one nothing is drawn.
+// covers is painted in the text's colour, frame after frame; without one
+// nothing is drawn.
 TEST(Timeline, DeviceTextIsDrawnByTheHost)
 {
     class Blocks : public swf::DeviceTextRasterizer {
@@ -414,7 +415,8 @@ TEST(Timeline, DeviceTextIsDrawnByTheHost)
         // The box starts inside the 2-pixel gutter: at (12, 12).
         std::string got{at(p, 11, 11), at(p, 13, 13), at(p, 16, 16)};
         EXPECT_EQ(got, host ? "WRW" : "WWW");
-        EXPECT_EQ(blocks.texts, host ? std::vector<std::u32string>(3, U"Hi") : std::vector<std::u32string>());
+        // Drawn three times, rasterized once.
+        EXPECT_EQ(blocks.texts, host ? std::vector<std::u32string>(1, U"Hi") : std::vector<std::u32string>());
     }
 }
 

@@ -165,7 +165,13 @@ struct MoviePlayer::Impl {
     std::optional<Rgba> backgroundOverride;
     FsCommandHandler fsCommand;
     DeviceTextRasterizer* deviceText = nullptr;
-    DeviceCoverage deviceCoverage;
+    struct KeptText {
+        DeviceText text;
+        DeviceCoverage coverage;
+        uint64_t lastUse = 0;
+    };
+    std::vector<KeptText> keptTexts;
+    uint64_t deviceClock = 0;
     std::deque<QueuedActions> queue;
     std::size_t draws = 0; // this frame's so far, against the limits
     std::size_t edges = 0;
@@ -552,6 +558,44 @@ struct MoviePlayer::Impl {
 
     // --- drawing ---------------------------------------------------------
 
+    // The host draws device text; what it drew lately is kept, as the same
+    // text comes back frame after frame (its colour does not count).
+    const DeviceCoverage* deviceCoverageOf(const DeviceText& text)
+    {
+        constexpr std::size_t kKeptBytes = 4u * 1024u * 1024u;
+        const auto same = [&](const DeviceText& a) {
+            return a.text == text.text && a.face == text.face && a.size == text.size && a.bold == text.bold &&
+                   a.italic == text.italic && a.box == text.box && a.left == text.left && a.top == text.top &&
+                   a.right == text.right && a.bottom == text.bottom && a.align == text.align &&
+                   a.wrap == text.wrap && a.multiline == text.multiline && a.baseline == text.baseline &&
+                   a.offsets == text.offsets;
+        };
+        ++deviceClock;
+        for (KeptText& kept : keptTexts) {
+            if (same(kept.text)) {
+                kept.lastUse = deviceClock;
+                return &kept.coverage;
+            }
+        }
+        KeptText fresh;
+        if (!deviceText->rasterize(text, fresh.coverage))
+            return nullptr;
+        fresh.text = text;
+        fresh.lastUse = deviceClock;
+        // The least used give way until the new one fits.
+        std::size_t held = fresh.coverage.data.size();
+        for (const KeptText& kept : keptTexts)
+            held += kept.coverage.data.size();
+        while (held > kKeptBytes && !keptTexts.empty()) {
+            auto oldest = std::min_element(keptTexts.begin(), keptTexts.end(),
+                                           [](const KeptText& a, const KeptText& b) { return a.lastUse < b.lastUse; });
+            held -= oldest->coverage.data.size();
+            keptTexts.erase(oldest);
+        }
+        keptTexts.push_back(std::move(fresh));
+        return &keptTexts.back().coverage;
+    }
+
     // Past the frame's budget the rest of the frame is left out, so that no
     // movie can make one frame take without bound.
     void paint(Renderer& r, const Shape& shape, const Matrix& m, const ColorTransform& cx, const Rgba* solid = nullptr)
@@ -667,11 +711,12 @@ struct MoviePlayer::Impl {
         case CharacterKind::EditText:
         {
             const DeviceTextSink device = [&](const DeviceText& text) {
-                if (++draws > limits.maxDrawsPerFrame || !deviceText->rasterize(text, deviceCoverage))
+                if (++draws > limits.maxDrawsPerFrame)
                     return;
-                const DeviceCoverage& c = deviceCoverage;
-                if (c.width > 0 && c.height > 0 && c.data.size() >= static_cast<std::size_t>(c.width) * c.height)
-                    r.drawCoverage(c.x, c.y, c.width, c.height, c.data.data(), text.color, cx);
+                const DeviceCoverage* c = deviceCoverageOf(text);
+                if (c && c->width > 0 && c->height > 0 &&
+                    c->data.size() >= static_cast<std::size_t>(c->width) * c->height)
+                    r.drawCoverage(c->x, c->y, c->width, c->height, c->data.data(), text.color, cx);
             };
             drawText(
                 ch.text, movie, m,
