@@ -185,7 +185,7 @@ private:
         GdiFlush();
         for (int y = 0; y < height; ++y)
             std::memset(bits_ + static_cast<std::size_t>(y) * canvasWidth_, 0, static_cast<std::size_t>(width) * 4);
-        // Nothing is drawn outside the part in use.
+        // Nothing is drawn outside the area in use.
         HRGN clip = CreateRectRgn(0, 0, width, height);
         SelectClipRgn(dc_, clip);
         if (clip)
