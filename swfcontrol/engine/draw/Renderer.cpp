@@ -109,6 +109,15 @@ struct Stretch {
     }
 };
 
+// A fill style (1-based, numbered across the shape) as an index into the
+// group's fills, or fillCount for none: styles outside the group's range
+// are ignored.
+uint32_t groupFill(uint32_t style, const StyleGroup& g, uint32_t fillCount)
+{
+    const uint32_t i = style - 1 - g.firstFill;
+    return style != 0 && style - 1 >= g.firstFill && i < fillCount ? i : fillCount;
+}
+
 } // namespace
 
 struct Renderer::State {
@@ -201,6 +210,11 @@ struct Renderer::State {
     void paint(Coverage cov, const FillStyle* fill, Rgba solid, const ColorTransform& cxform, BitmapSource* bitmaps,
                const Matrix& toPixels);
     void compositeSolid(const Coverage& cov, Rgba color);
+    void classifyFills(const Shape& shape, const StyleGroup& g, std::size_t firstEdge, std::size_t lastEdge,
+                       uint32_t fillCount, const Rgba* solidFill, uint32_t& used, uint32_t& sweepable);
+    void drawStroke(const Shape& shape, const LineStyle& line, const std::vector<uint32_t>& edges,
+                    const Matrix& toPixels, const Stretch& stretch, const Box& clip, Sampling aa,
+                    const ColorTransform& cxform, BitmapSource* bitmaps);
     bool sweepSolidFills(const Shape& shape, const StyleGroup& g, std::size_t firstEdge, std::size_t lastEdge,
                          uint32_t fillCount, const Matrix& toPixels, const ColorTransform& cxform,
                          const Rgba* solidFill, const Box& clip, FillRule rule, Sampling sampling);
@@ -379,9 +393,10 @@ bool Renderer::State::sweepSolidFills(const Shape& shape, const StyleGroup& g, s
                                       FillRule rule, Sampling sampling)
 {
     sweepColors(shape, g, fillCount, cxform, solidFill);
+    // The sweep's style index of a fill: 0 for none or one not swept.
     const auto style = [&](uint32_t fill) -> uint32_t {
-        const uint32_t i = fill - 1 - g.firstFill;
-        return fill != 0 && fill - 1 >= g.firstFill && i < fillCount && swept[i] ? i + 1 : 0;
+        const uint32_t i = groupFill(fill, g, fillCount);
+        return i < fillCount && swept[i] ? i + 1 : 0;
     };
     raster.reset(clip.x0, clip.y0, clip.x1, clip.y1);
     for (std::size_t k = firstEdge; k < lastEdge; ++k) {
@@ -595,6 +610,98 @@ void Renderer::clear(Rgba background)
     s.bitmapCache.endFrame();
 }
 
+// Marks in `swept` the group's solid fills whose edges close up (each
+// point is left as often as it is reached; a hash of the points stands in
+// for counting them one by one), and counts the fills with edges.
+void Renderer::State::classifyFills(const Shape& shape, const StyleGroup& g, std::size_t firstEdge,
+                                    std::size_t lastEdge, uint32_t fillCount, const Rgba* solidFill, uint32_t& used,
+                                    uint32_t& sweepable)
+{
+    fillUse.assign(fillCount, FillUse{});
+    const auto hash = [](int32_t x, int32_t y) {
+        uint64_t h = (static_cast<uint64_t>(static_cast<uint32_t>(x)) << 32) | static_cast<uint32_t>(y);
+        h = (h ^ (h >> 30)) * 0xbf58476d1ce4e5b9ull;
+        h = (h ^ (h >> 27)) * 0x94d049bb133111ebull;
+        return h ^ (h >> 31);
+    };
+    for (std::size_t k = firstEdge; k < lastEdge; ++k) {
+        const ShapeEdge& e = shape.edges[k];
+        const uint32_t f0 = groupFill(e.fill0, g, fillCount), f1 = groupFill(e.fill1, g, fillCount);
+        if (f0 == f1)
+            continue; // both sides alike: it cancels out
+        const uint64_t way = hash(e.x0, e.y0) - hash(e.x1, e.y1);
+        if (f0 < fillCount) {
+            ++fillUse[f0].edges;
+            fillUse[f0].balance -= way;
+        }
+        if (f1 < fillCount) {
+            ++fillUse[f1].edges;
+            fillUse[f1].balance += way;
+        }
+    }
+    used = sweepable = 0;
+    swept.assign(fillCount, 0);
+    for (uint32_t i = 0; i < fillCount; ++i) {
+        if (!fillUse[i].edges)
+            continue;
+        ++used;
+        if (fillUse[i].balance == 0 && (solidFill || shape.fills[g.firstFill + i].kind == FillKind::Solid)) {
+            swept[i] = 1;
+            ++sweepable;
+        }
+    }
+}
+
+// One line style's stroke along its edges.
+void Renderer::State::drawStroke(const Shape& shape, const LineStyle& line, const std::vector<uint32_t>& edges,
+                                 const Matrix& toPixels, const Stretch& stretch, const Box& clip, Sampling aa,
+                                 const ColorTransform& cxform, BitmapSource* bitmaps)
+{
+    StrokeStyle style;
+    style.startCap = line.startCap;
+    style.endCap = line.endCap;
+    style.join = line.join;
+    style.miterLimit = line.miterLimit;
+    // A stroke is drawn in shape space, so a stretched shape stretches its
+    // strokes too; no-scale lines get the width whose thinnest side is their
+    // width in stage pixels. A line that scales one way only keeps one width
+    // all round: its width scaled as that direction is, in stage pixels.
+    // Where a stroke would be under a pixel wide, it is drawn one pixel wide
+    // instead.
+    const bool oneWay = line.noHScale != line.noVScale;
+    double width = line.width;
+    if (line.noHScale && line.noVScale)
+        width = line.width / 20.0 / std::max(stretch.smallest, 1e-9);
+    // A stroke drawn in shape space has its curves flattened there too,
+    // finely enough for the shape's thinnest side in pixels: the aliased
+    // reference images show stretched curves' strokes with the chords of the
+    // unstretched curve.
+    const bool inShape = !oneWay && width * stretch.smallest >= 1 && stretch.invertible;
+    strokePaths.clear();
+    for (uint32_t k : edges) {
+        if (inShape)
+            strokePaths.addEdge(shape.edges[k], Matrix{}, kFlatness / stretch.smallest);
+        else
+            strokePaths.addEdge(shape.edges[k], toPixels);
+    }
+    strokePaths.finish();
+    if (inShape) {
+        style.halfWidth = std::min(width, 1e9) / 2;
+        style.toPixels = toPixels;
+        style.pixelsPerUnit = stretch.smallest;
+    } else if (oneWay) {
+        style.halfWidth = std::min(std::max(1.0, line.width * strokeScale(line, toPixels)), 1e9) / 2;
+    } else {
+        style.halfWidth = 0.5;
+    }
+    raster.reset(clip.x0, clip.y0, clip.x1, clip.y1);
+    for (const StrokePath& path : strokePaths.paths)
+        stroker.add(&strokePaths.points[path.first], path.count, path.closed && !line.noClose, style, raster,
+                    &strokePaths.curveInterior[path.first]);
+    paint(raster.render(FillRule::NonZero, aa), line.hasFill ? &line.fill : nullptr, line.color, cxform, bitmaps,
+          toPixels);
+}
+
 void Renderer::drawShape(const Shape& shape, const Matrix& matrix, const ColorTransform& cxform,
                          BitmapSource* bitmaps, const Rgba* solidFill)
 {
@@ -633,49 +740,8 @@ void Renderer::drawShape(const Shape& shape, const Matrix& matrix, const ColorTr
             s.lineEdges.resize(lineCount);
         for (uint32_t i = 0; i < lineCount; ++i)
             s.lineEdges[i].clear();
-        // Styles are 1-based and global; those outside this group's range
-        // are ignored. Gives the group's fill index, or fillCount for none.
-        const auto fillOf = [&](uint32_t style) {
-            const uint32_t i = style - 1 - g.firstFill;
-            return style != 0 && style - 1 >= g.firstFill && i < fillCount ? i : fillCount;
-        };
-
-        // Which fills have edges, and whether those close up: each point is
-        // left as often as it is reached. A hash of the points stands in for
-        // counting them one by one.
-        s.fillUse.assign(fillCount, State::FillUse{});
-        const auto hash = [](int32_t x, int32_t y) {
-            uint64_t h = (static_cast<uint64_t>(static_cast<uint32_t>(x)) << 32) | static_cast<uint32_t>(y);
-            h = (h ^ (h >> 30)) * 0xbf58476d1ce4e5b9ull;
-            h = (h ^ (h >> 27)) * 0x94d049bb133111ebull;
-            return h ^ (h >> 31);
-        };
-        for (std::size_t k = firstEdge; k < lastEdge; ++k) {
-            const ShapeEdge& e = shape.edges[k];
-            const uint32_t f0 = fillOf(e.fill0), f1 = fillOf(e.fill1);
-            if (f0 == f1)
-                continue; // both sides alike: it cancels out
-            const uint64_t way = hash(e.x0, e.y0) - hash(e.x1, e.y1);
-            if (f0 < fillCount) {
-                ++s.fillUse[f0].edges;
-                s.fillUse[f0].balance -= way;
-            }
-            if (f1 < fillCount) {
-                ++s.fillUse[f1].edges;
-                s.fillUse[f1].balance += way;
-            }
-        }
         uint32_t used = 0, sweepable = 0;
-        s.swept.assign(fillCount, 0);
-        for (uint32_t i = 0; i < fillCount; ++i) {
-            if (!s.fillUse[i].edges)
-                continue;
-            ++used;
-            if (s.fillUse[i].balance == 0 && (solidFill || shape.fills[g.firstFill + i].kind == FillKind::Solid)) {
-                s.swept[i] = 1;
-                ++sweepable;
-            }
-        }
+        s.classifyFills(shape, g, firstEdge, lastEdge, fillCount, solidFill, used, sweepable);
 
         // Anti-aliased fills of one shape that meet along an edge share its
         // pixels: each covers part, and together they cover it all. Drawn
@@ -697,7 +763,7 @@ void Renderer::drawShape(const Shape& shape, const Matrix& matrix, const ColorTr
             s.fillEdges[i].clear();
         for (std::size_t k = firstEdge; k < lastEdge; ++k) {
             const ShapeEdge& e = shape.edges[k];
-            const uint32_t f0 = fillOf(e.fill0), f1 = fillOf(e.fill1);
+            const uint32_t f0 = groupFill(e.fill0, g, fillCount), f1 = groupFill(e.fill1, g, fillCount);
             if (f0 < fillCount && !s.swept[f0])
                 s.fillEdges[f0].push_back(directed(e, true));
             if (f1 < fillCount && !s.swept[f1])
@@ -722,50 +788,8 @@ void Renderer::drawShape(const Shape& shape, const Matrix& matrix, const ColorTr
         for (uint32_t i = 0; i < lineCount && !s.buildingMask(); ++i) {
             if (s.lineEdges[i].empty())
                 continue;
-            const LineStyle& line = shape.lines[g.firstLine + i];
-            StrokeStyle style;
-            style.startCap = line.startCap;
-            style.endCap = line.endCap;
-            style.join = line.join;
-            style.miterLimit = line.miterLimit;
-            // A stroke is drawn in shape space, so a stretched shape stretches
-            // its strokes too; no-scale lines get the width whose thinnest
-            // side is their width in stage pixels. A line that scales one way
-            // only keeps one width all round: its width scaled as that
-            // direction is, in stage pixels. Where a stroke would be under a
-            // pixel wide, it is drawn one pixel wide instead.
-            const bool oneWay = line.noHScale != line.noVScale;
-            double width = line.width;
-            if (line.noHScale && line.noVScale)
-                width = line.width / 20.0 / std::max(stretch.smallest, 1e-9);
-            // A stroke drawn in shape space has its curves flattened there
-            // too, finely enough for the shape's thinnest side in pixels: the
-            // aliased reference images show stretched curves' strokes with
-            // the chords of the unstretched curve.
-            const bool inShape = !oneWay && width * stretch.smallest >= 1 && stretch.invertible;
-            s.strokePaths.clear();
-            for (uint32_t k : s.lineEdges[i]) {
-                if (inShape)
-                    s.strokePaths.addEdge(shape.edges[k], Matrix{}, kFlatness / stretch.smallest);
-                else
-                    s.strokePaths.addEdge(shape.edges[k], toPixels);
-            }
-            s.strokePaths.finish();
-            if (inShape) {
-                style.halfWidth = std::min(width, 1e9) / 2;
-                style.toPixels = toPixels;
-                style.pixelsPerUnit = stretch.smallest;
-            } else if (oneWay) {
-                style.halfWidth = std::min(std::max(1.0, line.width * strokeScale(line, toPixels)), 1e9) / 2;
-            } else {
-                style.halfWidth = 0.5;
-            }
-            s.raster.reset(clip.x0, clip.y0, clip.x1, clip.y1);
-            for (const StrokePath& path : s.strokePaths.paths)
-                s.stroker.add(&s.strokePaths.points[path.first], path.count, path.closed && !line.noClose, style,
-                              s.raster, &s.strokePaths.curveInterior[path.first]);
-            s.paint(s.raster.render(FillRule::NonZero, aa), line.hasFill ? &line.fill : nullptr, line.color, cxform,
-                    bitmaps, toPixels);
+            s.drawStroke(shape, shape.lines[g.firstLine + i], s.lineEdges[i], toPixels, stretch, clip, aa, cxform,
+                         bitmaps);
         }
     }
 }
