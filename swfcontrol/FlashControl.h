@@ -194,6 +194,8 @@ private:
     // queued FSCommand events, the clock. False when an event sink replaced
     // or unloaded the movie meanwhile.
     bool afterTimelineChange(bool restart);
+    // The root timeline's frame (from 0), or 0 without a movie.
+    long currentFrameNumber() const;
     HRESULT stepTimeline(const wchar_t* method, void (MovieRuntime::*step)());
     bool fireQueuedCommands();
     bool captureFrame();

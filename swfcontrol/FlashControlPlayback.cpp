@@ -44,6 +44,11 @@ std::wstring numberText(long value) { return std::to_wstring(value); }
 
 } // namespace
 
+long FlashControl::currentFrameNumber() const
+{
+    return runtime_ ? static_cast<long>(runtime_->currentFrame()) : 0;
+}
+
 STDMETHODIMP FlashControl::get_TotalFrames(long* frames)
 {
     logCall(L"get_TotalFrames");
@@ -58,7 +63,7 @@ STDMETHODIMP FlashControl::raw_CurrentFrame(long* frame)
     logCall(L"CurrentFrame");
     if (!frame)
         return E_POINTER;
-    *frame = runtime_ ? static_cast<long>(runtime_->currentFrame()) : 0;
+    *frame = currentFrameNumber();
     return S_OK;
 }
 
@@ -67,7 +72,7 @@ STDMETHODIMP FlashControl::get_FrameNum(long* frame)
     logCall(L"get_FrameNum");
     if (!frame)
         return E_POINTER;
-    *frame = runtime_ ? static_cast<long>(runtime_->currentFrame()) : 0;
+    *frame = currentFrameNumber();
     return S_OK;
 }
 
@@ -79,7 +84,7 @@ STDMETHODIMP FlashControl::raw_TCurrentFrame(BSTR target, long* frame)
     *frame = 0;
     if (!isRootTarget(target))
         return E_INVALIDARG;
-    *frame = runtime_ ? static_cast<long>(runtime_->currentFrame()) : 0;
+    *frame = currentFrameNumber();
     return S_OK;
 }
 

@@ -169,6 +169,10 @@ struct Renderer::State {
 
     Surface& layerTarget() { return layerDepth ? *layers[layerDepth - 1] : frame; }
     Surface& target() { return gathering ? shapeFills : layerTarget(); }
+    // Makes the surface a frame-sized image unless it is one already: Fresh
+    // (made anew, transparent), Kept (its pixels as they were left) or Failed.
+    enum class Sized { Fresh, Kept, Failed };
+    Sized frameSized(Surface& surface);
     bool beginGathering();
     void endGathering();
     Surface* parentOfTop() { return layerDepth >= 2 ? layers[layerDepth - 2].get() : &frame; }
@@ -525,17 +529,22 @@ bool Renderer::State::sweepWithCache(const Shape& shape, const StyleGroup& g, st
     return true;
 }
 
-bool Renderer::State::beginGathering()
+Renderer::State::Sized Renderer::State::frameSized(Surface& surface)
 {
     const std::size_t count = static_cast<std::size_t>(width) * height;
-    if (shapeFills.pixels.size() != count || !shapeFills.image) {
-        if (shapeFills.image)
-            pixman_image_unref(shapeFills.image);
-        shapeFills.pixels.assign(count, 0);
-        shapeFills.image = pixman_image_create_bits(PIXMAN_a8r8g8b8, width, height, shapeFills.pixels.data(), width * 4);
-        if (!shapeFills.image)
-            return false;
-    }
+    if (surface.pixels.size() == count && surface.image)
+        return Sized::Kept;
+    if (surface.image)
+        pixman_image_unref(surface.image);
+    surface.pixels.assign(count, 0);
+    surface.image = pixman_image_create_bits(PIXMAN_a8r8g8b8, width, height, surface.pixels.data(), width * 4);
+    return surface.image ? Sized::Fresh : Sized::Failed;
+}
+
+bool Renderer::State::beginGathering()
+{
+    if (frameSized(shapeFills) == Sized::Failed)
+        return false;
     shapeFills.dirty = Box{};
     gathering = true;
     return true;
@@ -859,16 +868,10 @@ void Renderer::endMask()
     if (s.layerDepth == s.layers.size())
         s.layers.push_back(std::make_unique<Surface>());
     Surface& content = *s.layers[s.layerDepth];
-    const std::size_t count = static_cast<std::size_t>(s.width) * s.height;
-    if (content.pixels.size() != count || !content.image) {
-        if (content.image)
-            pixman_image_unref(content.image);
-        content.pixels.assign(count, 0);
-        content.image =
-            pixman_image_create_bits(PIXMAN_a8r8g8b8, s.width, s.height, content.pixels.data(), s.width * 4);
-        if (!content.image)
-            return; // the mask then clips each shape as it is drawn
-    } else {
+    const State::Sized sized = s.frameSized(content);
+    if (sized == State::Sized::Failed)
+        return; // the mask then clips each shape as it is drawn
+    if (sized == State::Sized::Kept) {
         // Nothing is drawn outside the mask's box.
         const Box box = m->box.intersect(Box{0, 0, s.width, s.height});
         for (int y = box.y0; y < box.y1; ++y) {
@@ -937,15 +940,8 @@ void Renderer::beginLayer(BlendMode mode)
     if (s.layerDepth == s.layers.size())
         s.layers.push_back(std::make_unique<Surface>());
     Surface& layer = *s.layers[s.layerDepth++];
-    const std::size_t count = static_cast<std::size_t>(s.width) * s.height;
-    if (layer.pixels.size() != count || !layer.image) {
-        if (layer.image)
-            pixman_image_unref(layer.image);
-        layer.pixels.assign(count, 0);
-        layer.image = pixman_image_create_bits(PIXMAN_a8r8g8b8, s.width, s.height, layer.pixels.data(), s.width * 4);
-    } else {
+    if (s.frameSized(layer) == State::Sized::Kept)
         std::fill(layer.pixels.begin(), layer.pixels.end(), 0u);
-    }
     layer.mode = mode;
     layer.dirty = Box{};
 }
