@@ -416,10 +416,13 @@ TEST(Renderer, KeptSweepsNeverShowStalePixels)
             r->clear(Rgba{255, 255, 255, 255});
             r->drawShape(shape, step.m, step.cx, nullptr);
         }
-        int differing = 0;
-        for (int i = 0; i < 32 * 32; ++i)
+        int differing = 0, drawn = 0;
+        for (int i = 0; i < 32 * 32; ++i) {
             differing += kept.pixels()[i] != fresh.pixels()[i];
+            drawn += kept.pixels()[i] != argb(255, 255, 255, 255);
+        }
         EXPECT_EQ(differing, 0);
+        EXPECT_GT(drawn, 500) << "the board was not drawn";
     }
 }
 
