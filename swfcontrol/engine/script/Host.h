@@ -1,0 +1,68 @@
+// What scripts reach of the movie that runs them. The display layer
+// implements it; the interpreter knows clips only as Objects of
+// Kind::Display and asks the host for what timelines do.
+//
+// Frames are 0-based. A call on an object that is not a clip does nothing.
+#pragma once
+
+#include "swfcontrol/engine/script/Value.h"
+
+#include <cstdint>
+#include <string_view>
+
+namespace swf::script {
+
+class Object;
+class String;
+class Vm;
+
+enum UrlFlags : uint8_t {
+    UrlMethodMask = 0x03, // 0 none, 1 GET, 2 POST: send the target's variables
+    UrlLoadTarget = 0x40, // the target is a clip path (loadMovie), not a window
+    UrlLoadVariables = 0x80,
+};
+
+class Host {
+public:
+    virtual ~Host() = default;
+
+    // One trace() line.
+    virtual void trace(std::u16string_view line) = 0;
+    // The movie's clock in milliseconds, for getTimer, intervals and Date.
+    virtual double now() = 0;
+    // The wall clock, as milliseconds since 1970 UTC, for `new Date()`.
+    virtual double dateNow() = 0;
+    // Local time's offset from UTC in minutes at a UTC time, for Date.
+    virtual double localOffsetMinutes(double utcMs) = 0;
+
+    // `_root` as code on `clip` sees it (its _lockroot), and `_levelN`.
+    virtual Object* root(Object* clip) = 0;
+    virtual Object* level(uint32_t n) = 0;
+
+    virtual void play(Object* clip) = 0;
+    virtual void stop(Object* clip) = 0;
+    virtual void nextFrame(Object* clip) = 0;
+    virtual void prevFrame(Object* clip) = 0;
+    virtual void gotoFrame(Object* clip, uint32_t frame, bool play) = 0;
+    // The frame of a label; -1 when the clip has none.
+    virtual int64_t frameOfLabel(Object* clip, String* label) = 0;
+    virtual uint32_t currentFrame(Object* clip) = 0; // 0-based
+    virtual bool frameLoaded(Object* clip, uint32_t frame) = 0;
+    // Call: runs a frame's actions now, on that clip.
+    virtual void callFrame(Object* clip, uint32_t frame) = 0;
+
+    virtual void cloneSprite(Object* clip, String* name, int32_t depth) = 0;
+    virtual void removeSprite(Object* clip) = 0;
+    // `rect` is left, top, right, bottom in the parent's coordinates, or null.
+    virtual void startDrag(Object* clip, bool lockCenter, const double* rect) = 0;
+    virtual void stopDrag() = 0;
+    // GetURL and GetURL2 (getURL, loadMovie, loadVariables, FSCommand:);
+    // `target` is a window name, a level ("_level1") or a clip.
+    virtual void getUrl(Object* from, String* url, const Value& target, uint8_t flags) = 0;
+    // The clip's path in slash or dot form, as TargetPath and `_target` give it.
+    virtual String* targetPath(Object* clip, bool dots) = 0;
+    virtual void toggleQuality() = 0;
+    virtual void stopSounds() = 0;
+};
+
+} // namespace swf::script

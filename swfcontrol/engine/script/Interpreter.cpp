@@ -1,0 +1,1515 @@
+// The interpreter loop: runs a block's or a function's decoded operations
+// on the Vm's operand stack.
+//
+// Operands stay on the stack until an operation has its result: anything
+// that runs script (a getter, valueOf, a call) may collect, and the stack
+// is what keeps them alive. Intermediate results go back into their stack
+// slots for the same reason.
+#include "swfcontrol/engine/script/Array.h"
+#include "swfcontrol/engine/script/Convert.h"
+#include "swfcontrol/engine/script/Vm.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace swf::script {
+
+namespace {
+
+const char* const kPropertyNames[] = {
+    "_x",        "_y",           "_xscale", "_yscale",    "_currentframe", "_totalframes", "_alpha",   "_visible",
+    "_width",    "_height",      "_rotation", "_target", "_framesloaded", "_name",      "_droptarget", "_url",
+    "_highquality", "_focusrect", "_soundbuftime", "_quality", "_xmouse",   "_ymouse",
+};
+constexpr unsigned kPropertyCount = sizeof(kPropertyNames) / sizeof(kPropertyNames[0]);
+
+// `super`: reads start above the prototype a method was found on, calls
+// run with the object the method was called on, and super() calls the
+// constructor that prototype was made for.
+class SuperObject final : public Object {
+public:
+    SuperObject(Value self, Object* home) : Object(nullptr, Kind::Super), self_(self), home_(home) {}
+    Value self() const { return self_; }
+    Object* home() const { return home_; }
+    // The prototype lookups start at.
+    Object* start() const { return home_ ? home_->proto() : nullptr; }
+
+    bool getOwn(Vm& vm, String* name, Object* receiver, Value& out) override
+    {
+        (void)receiver;
+        Object* o = start();
+        Object* self = self_.object();
+        for (int i = 0; o && i < 256; ++i) {
+            if (o->getOwn(vm, name, self ? self : o, out))
+                return true;
+            o = o->proto();
+        }
+        return false;
+    }
+    // Where a method named `name` is found, for the next super.
+    Object* holderOf(Vm& vm, String* name)
+    {
+        Object* o = start();
+        for (int i = 0; o && i < 256; ++i) {
+            if (o->hasOwn(vm, name))
+                return o;
+            o = o->proto();
+        }
+        return nullptr;
+    }
+    Value constructor(Vm& vm)
+    {
+        Value c;
+        if (home_ && home_->lookup(vm, vm.n.__constructor__, c))
+            return c;
+        return Value();
+    }
+    void trace(Tracer& tracer) override
+    {
+        Object::trace(tracer);
+        tracer.mark(self_);
+        tracer.mark(home_);
+    }
+
+private:
+    Value self_;
+    Object* home_;
+};
+
+bool isDisplay(const Object* o) { return o && o->kind() == Object::Kind::Display; }
+
+// Unlinks a frame and frees its registers however the run ends.
+struct FrameLink {
+    FrameLink(Vm& vm, Frame& f) : vm(vm), f(f) { vm.enter(f); }
+    ~FrameLink()
+    {
+        vm.leave(f);
+        vm.freeRegisters(f.registerCount);
+        vm.sp() = vm.stackBase() + f.stackBase;
+    }
+    Vm& vm;
+    Frame& f;
+};
+
+class Interpreter {
+public:
+    Interpreter(Vm& vm, Frame& f) : vm_(vm), f_(f), n_(vm.n) {}
+
+    void run()
+    {
+        for (;;) {
+            try {
+                loop();
+                return;
+            } catch (ScriptThrow& thrown) {
+                Value v = thrown.value;
+                if (!handleThrow(v))
+                    throw;
+            }
+        }
+    }
+
+private:
+    // --- the stack -------------------------------------------------------
+    Value* base() { return vm_.stackBase() + f_.stackBase; }
+    // The n-th value from the top (1 is the top), undefined below the frame.
+    Value& at(std::size_t n)
+    {
+        Value*& sp = vm_.sp();
+        if (static_cast<std::size_t>(sp - base()) < n) {
+            // Reads past what this frame pushed are undefined: pad below.
+            std::size_t missing = n - static_cast<std::size_t>(sp - base());
+            if (static_cast<std::size_t>(vm_.stackLimit() - sp) < missing)
+                throw ScriptAbort{ScriptAbort::Reason::Stack};
+            std::memmove(base() + missing, base(), static_cast<std::size_t>(sp - base()) * sizeof(Value));
+            for (std::size_t i = 0; i < missing; ++i)
+                base()[i] = Value();
+            sp += missing;
+        }
+        return sp[-static_cast<std::ptrdiff_t>(n)];
+    }
+    void drop(std::size_t n)
+    {
+        Value*& sp = vm_.sp();
+        std::size_t have = static_cast<std::size_t>(sp - base());
+        sp -= n < have ? n : have;
+    }
+    Value pop()
+    {
+        Value*& sp = vm_.sp();
+        return sp > base() ? *--sp : Value();
+    }
+    void push(const Value& v) { vm_.push(v); }
+    // Replaces the top n values with one.
+    void replace(std::size_t n, const Value& v)
+    {
+        Value r = v;
+        drop(n);
+        push(r);
+    }
+    std::size_t depth() { return static_cast<std::size_t>(vm_.sp() - base()); }
+
+    double num(const Value& v) { return vm_.toNumber(v); }
+    String* str(const Value& v) { return vm_.toString(v); }
+    bool truth(const Value& v) { return vm_.toBoolean(v); }
+    Value boolResult(bool b)
+    {
+        // SWF 4 movies have no Booleans: comparisons give 1 and 0.
+        return f_.version < 5 ? Value(b ? 1 : 0) : Value(b);
+    }
+
+    // --- the loop --------------------------------------------------------
+    void loop();
+    // False when the operation returned from the frame.
+    bool leaveRegions();
+    bool doReturn(const Value& v);
+    bool handleThrow(const Value& v);
+    void jump(uint32_t target)
+    {
+        if (target <= f_.pc - 1) {
+            // A backward jump: a loop's turn is a safe point.
+            vm_.collectIfDue();
+        }
+        f_.pc = target;
+    }
+
+    // --- names -----------------------------------------------------------
+    bool hasPathChars(String* s)
+    {
+        std::u16string_view v = s->view();
+        for (char16_t c : v)
+            if (c == '/' || c == ':' || c == '.')
+                return true;
+        return false;
+    }
+    Object* targetScopeObject();
+    Value getVariable(String* name);
+    void setVariable(String* name, const Value& v);
+    bool lookupSimple(String* name, Value& out, Object** holder = nullptr);
+    Object* resolvePath(std::u16string_view path, Object* from, bool& ok);
+    bool splitVariable(String* name, Object*& object, String*& var);
+    Object* resolveTarget(const Value& v);
+    void defineLocal(String* name, const Value& v);
+    Object* localObject();
+    void setTarget(Object* target);
+
+    // --- members ---------------------------------------------------------
+    Value getMember(const Value& object, const Value& name);
+    void setMember(const Value& object, const Value& name, const Value& v);
+    Object* protoOfPrimitive(const Value& v);
+    // Calls with `argc` arguments that start `below` values under the top,
+    // the first argument nearest the top.
+    Value callValue(const Value& fn, const Value& self, std::size_t argc, std::size_t below, Object* home);
+    Value construct(const Value& ctor, std::size_t argc, std::size_t below);
+    Value* layOutArguments(std::size_t argc, std::size_t below);
+    void defineFunction(const Instr& ins);
+    bool instanceOf(const Value& object, const Value& ctor);
+
+    // --- operators -------------------------------------------------------
+    Value add2(std::size_t a, std::size_t b);
+    bool equals2(const Value& a, const Value& b);
+    Value less2(std::size_t a, std::size_t b); // undefined for NaN
+    static bool strictEquals(const Value& a, const Value& b);
+    int64_t frameNumber(Object* clip, const Value& frame, Object*& target);
+
+    Vm& vm_;
+    Frame& f_;
+    Vm::Names& n_;
+};
+
+// --- regions: with, try/catch/finally --------------------------------------
+
+bool Interpreter::leaveRegions()
+{
+    while (!f_.regions.empty()) {
+        Frame::Region& r = f_.regions.back();
+        uint32_t pc = f_.pc;
+        if (r.kind == Frame::Region::With) {
+            if (pc >= r.begin && pc < r.end)
+                return true;
+            f_.scope = r.savedScope;
+            f_.regions.pop_back();
+            continue;
+        }
+        const TryInfo& t = f_.code->tries()[r.tryIndex];
+        switch (r.state) {
+        case Frame::Region::InTry:
+            if (pc >= t.tryBegin && pc < t.tryEnd)
+                return true;
+            if (pc == t.tryEnd) {
+                // Done without a throw: past the catch block.
+                if (t.hasFinally) {
+                    r.state = Frame::Region::InFinally;
+                    f_.pc = t.finallyBegin;
+                    continue;
+                }
+                f_.pc = t.finallyEnd;
+                f_.regions.pop_back();
+                continue;
+            }
+            break;
+        case Frame::Region::InCatch:
+            if (pc >= t.catchBegin && pc < t.catchEnd)
+                return true;
+            if (pc == t.catchEnd) {
+                if (t.hasFinally) {
+                    r.state = Frame::Region::InFinally;
+                    continue;
+                }
+                f_.regions.pop_back();
+                continue;
+            }
+            break;
+        case Frame::Region::InFinally: {
+            if (pc >= t.finallyBegin && pc < t.finallyEnd)
+                return true;
+            Frame::Region done = r;
+            f_.regions.pop_back();
+            if (pc != t.finallyEnd)
+                continue; // the finally block jumped away: that wins
+            switch (done.pending) {
+            case Frame::Region::None: break;
+            case Frame::Region::Jump: f_.pc = done.pendingTarget; break;
+            case Frame::Region::Throw: throw ScriptThrow{done.pendingValue};
+            case Frame::Region::Return:
+                if (!doReturn(done.pendingValue))
+                    return false;
+                break;
+            }
+            continue;
+        }
+        }
+        // A jump out of a try or catch block runs the finally block first.
+        if (t.hasFinally) {
+            r.state = Frame::Region::InFinally;
+            r.pending = Frame::Region::Jump;
+            r.pendingTarget = pc;
+            f_.pc = t.finallyBegin;
+            continue;
+        }
+        f_.regions.pop_back();
+    }
+    return true;
+}
+
+bool Interpreter::doReturn(const Value& v)
+{
+    while (!f_.regions.empty()) {
+        Frame::Region& r = f_.regions.back();
+        if (r.kind == Frame::Region::Try && r.state != Frame::Region::InFinally &&
+            f_.code->tries()[r.tryIndex].hasFinally) {
+            r.state = Frame::Region::InFinally;
+            r.pending = Frame::Region::Return;
+            r.pendingValue = v;
+            f_.pc = f_.code->tries()[r.tryIndex].finallyBegin;
+            return true;
+        }
+        if (r.kind == Frame::Region::With)
+            f_.scope = r.savedScope;
+        f_.regions.pop_back();
+    }
+    f_.returnValue = v;
+    return false;
+}
+
+bool Interpreter::handleThrow(const Value& v)
+{
+    while (!f_.regions.empty()) {
+        Frame::Region& r = f_.regions.back();
+        if (r.kind == Frame::Region::With) {
+            f_.scope = r.savedScope;
+            f_.regions.pop_back();
+            continue;
+        }
+        const TryInfo& t = f_.code->tries()[r.tryIndex];
+        if (r.state == Frame::Region::InTry && t.hasCatch) {
+            r.state = Frame::Region::InCatch;
+            f_.scope = r.savedScope;
+            f_.pc = t.catchBegin;
+            if (t.catchInRegister) {
+                if (t.catchRegister < f_.registerCount)
+                    f_.registers[t.catchRegister] = v;
+            } else if (t.catchName) {
+                // The catch variable is a local of the function, or of the
+                // timeline outside one.
+                if (f_.callee)
+                    defineLocal(t.catchName, v);
+                else
+                    setVariable(t.catchName, v);
+            }
+            return true;
+        }
+        if (r.state != Frame::Region::InFinally && t.hasFinally) {
+            r.state = Frame::Region::InFinally;
+            r.pending = Frame::Region::Throw;
+            r.pendingValue = v;
+            f_.scope = r.savedScope;
+            f_.pc = t.finallyBegin;
+            return true;
+        }
+        f_.regions.pop_back();
+    }
+    return false;
+}
+
+// --- names -------------------------------------------------------------------
+
+Object* Interpreter::targetScopeObject()
+{
+    for (Scope* s = f_.scope; s; s = s->parent)
+        if (s->kind == Scope::Kind::Target)
+            return s->object;
+    return f_.target ? f_.target : vm_.global();
+}
+
+Object* Interpreter::localObject()
+{
+    for (Scope* s = f_.scope; s; s = s->parent) {
+        if (s->kind == Scope::Kind::Local)
+            return s->object;
+        if (s->kind == Scope::Kind::Target || s->kind == Scope::Kind::Global)
+            break;
+    }
+    return nullptr;
+}
+
+void Interpreter::defineLocal(String* name, const Value& v)
+{
+    if (Object* locals = localObject())
+        locals->set(vm_, name, v);
+    else
+        targetScopeObject()->set(vm_, name, v);
+}
+
+bool Interpreter::lookupSimple(String* name, Value& out, Object** holder)
+{
+    bool cs = vm_.caseSensitive();
+    auto is = [&](String* known) { return cs ? name == known : name->folded() == known->folded(); };
+    if (is(n_.this_)) {
+        out = f_.self;
+        return true;
+    }
+    if (f_.version >= 6 && is(n_._global)) {
+        out = Value(vm_.global());
+        return true;
+    }
+    for (Scope* s = f_.scope; s; s = s->parent) {
+        if (s->object && s->object->lookup(vm_, name, out)) {
+            if (holder)
+                *holder = s->object;
+            return true;
+        }
+    }
+    if (is(n_._root)) {
+        out = Value(vm_.host().root(f_.base));
+        return true;
+    }
+    // _levelN
+    std::u16string_view v = name->view();
+    if (v.size() > 6 && (v.substr(0, 6) == u"_level" || (!cs && name->folded()->view().substr(0, 6) == u"_level"))) {
+        uint32_t level = 0;
+        for (std::size_t i = 6; i < v.size(); ++i) {
+            if (v[i] < '0' || v[i] > '9')
+                return false;
+            level = level * 10 + (v[i] - '0');
+            if (level > 0xFFFF)
+                return false;
+        }
+        if (Object* o = vm_.host().level(level)) {
+            out = Value(o);
+            return true;
+        }
+    }
+    return false;
+}
+
+// A path of clips: "/a/b", "../c", "a.b", "_root.x", "_level1/y".
+Object* Interpreter::resolvePath(std::u16string_view path, Object* from, bool& ok)
+{
+    ok = true;
+    Object* at = from;
+    std::size_t i = 0;
+    if (!path.empty() && path[0] == '/') {
+        at = vm_.host().root(f_.base);
+        i = 1;
+    }
+    bool first = true;
+    while (i < path.size()) {
+        std::size_t end = path.find_first_of(u"/.:", i);
+        if (end == std::u16string_view::npos)
+            end = path.size();
+        // ".." is the parent in slash paths.
+        if (path.compare(i, 2, u"..") == 0 && (i + 2 == path.size() || path[i + 2] == '/')) {
+            end = i + 2;
+            at = at ? at->get(vm_, n_._parent).object() : nullptr;
+        } else if (end > i) {
+            String* part = vm_.intern(path.substr(i, end - i));
+            Value v;
+            if (first && at == from) {
+                // The first name of a dot path is a variable in scope.
+                if (!lookupSimple(part, v) && at)
+                    v = at->get(vm_, part);
+            } else if (at) {
+                v = at->get(vm_, part);
+            }
+            at = v.object();
+        }
+        if (!at) {
+            ok = false;
+            return nullptr;
+        }
+        first = false;
+        i = end < path.size() ? end + 1 : end;
+    }
+    return at;
+}
+
+// "path:var", "path.var" and "/path/var" name a variable on a clip.
+bool Interpreter::splitVariable(String* name, Object*& object, String*& var)
+{
+    std::u16string_view v = name->view();
+    std::size_t cut = v.find_last_of(u":.");
+    if (cut == std::u16string_view::npos) {
+        // "/a/b" alone names the clip itself; "/a/b" as a variable path
+        // takes its last part as the variable (Flash 4 style).
+        cut = v.find_last_of(u'/');
+        if (cut == std::u16string_view::npos)
+            return false;
+    }
+    bool ok;
+    Object* o = cut == 0 ? vm_.host().root(f_.base) : resolvePath(v.substr(0, cut), f_.target ? f_.target : f_.base, ok);
+    object = o;
+    var = vm_.intern(v.substr(cut + 1));
+    return true;
+}
+
+Value Interpreter::getVariable(String* name)
+{
+    Value out;
+    if (!hasPathChars(name)) {
+        lookupSimple(name, out);
+        return out;
+    }
+    Object* object = nullptr;
+    String* var = nullptr;
+    if (splitVariable(name, object, var)) {
+        if (!object)
+            return Value();
+        if (var->empty())
+            return Value(object);
+        return object->get(vm_, var);
+    }
+    return Value();
+}
+
+void Interpreter::setVariable(String* name, const Value& v)
+{
+    if (hasPathChars(name)) {
+        Object* object = nullptr;
+        String* var = nullptr;
+        if (splitVariable(name, object, var) && object && !var->empty())
+            object->set(vm_, var, v);
+        return;
+    }
+    // The first scope that has the name takes it; otherwise the timeline.
+    for (Scope* s = f_.scope; s; s = s->parent) {
+        if (s->kind == Scope::Kind::Global || s->kind == Scope::Kind::Target)
+            break;
+        if (s->object && s->object->hasProperty(vm_, name)) {
+            s->object->set(vm_, name, v);
+            return;
+        }
+    }
+    targetScopeObject()->set(vm_, name, v);
+}
+
+Object* Interpreter::resolveTarget(const Value& v)
+{
+    if (Object* o = v.object())
+        return o;
+    String* path = str(v);
+    if (path->empty())
+        return f_.target;
+    bool ok;
+    Object* o = resolvePath(path->view(), f_.target ? f_.target : f_.base, ok);
+    return ok ? o : nullptr;
+}
+
+void Interpreter::setTarget(Object* target)
+{
+    // The timeline of the scope chain follows the target.
+    Object* clip = target ? target : f_.base;
+    std::vector<Scope*> above;
+    Scope* s = f_.scope;
+    for (; s && s->kind != Scope::Kind::Target && s->kind != Scope::Kind::Global; s = s->parent)
+        above.push_back(s);
+    Scope* rest = s && s->kind == Scope::Kind::Target ? s->parent : s;
+    Scope* chain = clip ? vm_.heap().make<Scope>(rest, clip, Scope::Kind::Target) : rest;
+    for (auto it = above.rbegin(); it != above.rend(); ++it)
+        chain = vm_.heap().make<Scope>(chain, (*it)->object, (*it)->kind);
+    f_.scope = chain;
+    f_.target = target;
+}
+
+// --- members -----------------------------------------------------------------
+
+Object* Interpreter::protoOfPrimitive(const Value& v)
+{
+    switch (v.type()) {
+    case Value::Type::String: return vm_.protos.string;
+    case Value::Type::Number: return vm_.protos.number;
+    case Value::Type::Boolean: return vm_.protos.boolean;
+    default: return nullptr;
+    }
+}
+
+Value Interpreter::getMember(const Value& object, const Value& name)
+{
+    Object* o = object.object();
+    if (o && o->kind() == Object::Kind::Array && name.isNumber()) {
+        double d = name.number();
+        if (d >= 0 && d < 2147483647.0 && d == std::floor(d)) {
+            ArrayObject* a = static_cast<ArrayObject*>(o);
+            std::size_t i = static_cast<std::size_t>(d);
+            if (a->has(i))
+                return a->at(i);
+        }
+    }
+    String* key = vm_.toName(name);
+    if (o)
+        return o->get(vm_, key);
+    if (object.isString() && (key == n_.length || (!vm_.caseSensitive() && key->folded() == n_.length)))
+        return Value(static_cast<double>(object.string()->length()));
+    if (Object* proto = protoOfPrimitive(object)) {
+        Value out;
+        if (proto->lookup(vm_, key, out))
+            return out;
+    }
+    return Value();
+}
+
+void Interpreter::setMember(const Value& object, const Value& name, const Value& v)
+{
+    Object* o = object.object();
+    if (!o)
+        return; // primitives keep no properties
+    if (o->kind() == Object::Kind::Array && name.isNumber()) {
+        double d = name.number();
+        if (d >= 0 && d < 2147483647.0 && d == std::floor(d)) {
+            static_cast<ArrayObject*>(o)->put(vm_, static_cast<std::size_t>(d), v);
+            return;
+        }
+    }
+    o->set(vm_, vm_.toName(name), v);
+}
+
+// Copies the arguments above the top in order, where they stay rooted
+// for the call.
+Value* Interpreter::layOutArguments(std::size_t argc, std::size_t below)
+{
+    if (static_cast<std::size_t>(vm_.stackLimit() - vm_.sp()) < argc)
+        throw ScriptAbort{ScriptAbort::Reason::Stack};
+    Value* args = vm_.sp();
+    Value* top = vm_.sp() - below;
+    for (std::size_t i = 0; i < argc; ++i)
+        args[i] = top[-1 - static_cast<std::ptrdiff_t>(i)];
+    vm_.sp() += argc;
+    return args;
+}
+
+Value Interpreter::callValue(const Value& fn, const Value& self, std::size_t argc, std::size_t below, Object* home)
+{
+    Object* o = fn.object();
+    if (!o || !o->isFunction())
+        return Value();
+    Value* args = layOutArguments(argc, below);
+    Value result;
+    Function* f = static_cast<Function*>(o);
+    if (ScriptFunction* script = f->asScript())
+        result = vm_.runFunction(*script, self, Args(args, argc), home);
+    else
+        result = f->call(vm_, self, Args(args, argc));
+    vm_.sp() = args;
+    return result;
+}
+
+Value Interpreter::construct(const Value& ctor, std::size_t argc, std::size_t below)
+{
+    Object* o = ctor.object();
+    if (!o || !o->isFunction())
+        return Value();
+    Value* args = layOutArguments(argc, below);
+    Value result = vm_.construct(ctor, Args(args, argc));
+    vm_.sp() = args;
+    return result;
+}
+
+void Interpreter::defineFunction(const Instr& ins)
+{
+    const FunctionInfo& info = f_.code->functions()[ins.a];
+    ScriptFunction* fn = vm_.heap().make<ScriptFunction>(vm_.protos.function, f_.code, ins.a, f_.scope, f_.pool,
+                                                         f_.base);
+    Value fv(fn);
+    push(fv); // rooted while its prototype is made
+    Object* proto = vm_.newObject();
+    proto->define(vm_, n_.constructor, fv, DontEnum);
+    fn->define(vm_, n_.prototype, Value(proto), DontEnum);
+    f_.pc = ins.b;
+    if (info.name && !info.name->empty()) {
+        drop(1);
+        defineLocal(info.name, fv);
+    }
+}
+
+bool Interpreter::instanceOf(const Value& object, const Value& ctor)
+{
+    Object* o = object.object();
+    Object* c = ctor.object();
+    if (!o || !c)
+        return false;
+    Value pv = c->get(vm_, n_.prototype);
+    Object* proto = pv.object();
+    Object* p = o->proto();
+    for (int i = 0; p && i < 256; ++i) {
+        if (p == proto)
+            return true;
+        if (const std::vector<Function*>* interfaces = p->interfaces()) {
+            // An interface and the interfaces it extends.
+            std::vector<Object*> pending(interfaces->begin(), interfaces->end());
+            for (std::size_t k = 0; k < pending.size() && k < 1024; ++k) {
+                if (pending[k] == c)
+                    return true;
+                Value ip = pending[k]->get(vm_, n_.prototype);
+                if (Object* ipo = ip.object())
+                    if (const std::vector<Function*>* more = ipo->interfaces())
+                        pending.insert(pending.end(), more->begin(), more->end());
+            }
+        }
+        p = p->proto();
+    }
+    return false;
+}
+
+// --- operators -----------------------------------------------------------------
+
+Value Interpreter::add2(std::size_t ia, std::size_t ib)
+{
+    at(ia) = vm_.toPrimitive(at(ia));
+    at(ib) = vm_.toPrimitive(at(ib));
+    const Value& a = at(ia);
+    const Value& b = at(ib);
+    if (a.isString() || b.isString()) {
+        at(ia) = Value(str(a));
+        at(ib) = Value(str(b));
+        return Value(vm_.concat(at(ia).string(), at(ib).string()));
+    }
+    return Value(num(a) + num(b));
+}
+
+bool Interpreter::strictEquals(const Value& a, const Value& b)
+{
+    if (a.type() != b.type())
+        return false;
+    switch (a.type()) {
+    case Value::Type::Undefined:
+    case Value::Type::Null: return true;
+    case Value::Type::Boolean: return a.boolean() == b.boolean();
+    case Value::Type::Number: return a.number() == b.number();
+    case Value::Type::String: return a.string()->equals(b.string());
+    case Value::Type::Object: return a.object() == b.object();
+    }
+    return false;
+}
+
+bool Interpreter::equals2(const Value& a, const Value& b)
+{
+    if (a.type() == b.type())
+        return strictEquals(a, b);
+    if (a.isNullish() && b.isNullish())
+        return true;
+    if (a.isNullish() || b.isNullish()) {
+        // Movies before SWF 6 compare undefined and null like the rest.
+        return false;
+    }
+    if (a.isNumber() && b.isString())
+        return a.number() == num(b);
+    if (a.isString() && b.isNumber())
+        return num(a) == b.number();
+    if (a.isBoolean())
+        return equals2(Value(a.boolean() ? 1.0 : 0.0), b);
+    if (b.isBoolean())
+        return equals2(a, Value(b.boolean() ? 1.0 : 0.0));
+    if (a.isObject() && !b.isObject()) {
+        Value p = vm_.toPrimitive(a);
+        return p.isObject() ? false : equals2(p, b);
+    }
+    if (b.isObject() && !a.isObject()) {
+        Value p = vm_.toPrimitive(b);
+        return p.isObject() ? false : equals2(a, p);
+    }
+    return false;
+}
+
+Value Interpreter::less2(std::size_t ia, std::size_t ib)
+{
+    at(ia) = vm_.toPrimitive(at(ia), Vm::Hint::Number);
+    at(ib) = vm_.toPrimitive(at(ib), Vm::Hint::Number);
+    const Value& a = at(ia);
+    const Value& b = at(ib);
+    if (a.isString() && b.isString())
+        return Value(a.string()->compare(b.string()) < 0);
+    double x = num(a), y = num(b);
+    if (std::isnan(x) || std::isnan(y))
+        return Value();
+    return Value(x < y);
+}
+
+// A frame given as a number (1-based) or a label, "path:label" or
+// "path:frame"; -1 when there is none. `target` becomes the clip meant.
+int64_t Interpreter::frameNumber(Object* clip, const Value& frame, Object*& target)
+{
+    target = clip;
+    auto fromNumber = [](double d) -> int64_t {
+        if (std::isnan(d))
+            return -1;
+        d = toInteger(d);
+        return d < -1 ? -1 : d > 4294967296.0 ? 4294967295ll : static_cast<int64_t>(d) - 1;
+    };
+    if (frame.isNumber() || frame.isBoolean() || frame.isNullish())
+        return fromNumber(num(frame));
+    String* s = str(frame);
+    std::u16string_view v = s->view();
+    std::size_t colon = v.find_last_of(u':');
+    if (colon != std::u16string_view::npos) {
+        bool ok;
+        target = colon == 0 ? vm_.host().root(f_.base) : resolvePath(v.substr(0, colon), clip, ok);
+        if (!target)
+            return -1;
+        v = v.substr(colon + 1);
+    }
+    double d = parseNumber(v, f_.version);
+    if (!std::isnan(d))
+        return fromNumber(d);
+    return vm_.host().frameOfLabel(target, vm_.intern(v));
+}
+
+// --- the loop ----------------------------------------------------------------
+
+void Interpreter::loop()
+{
+    Host& host = vm_.host();
+    for (;;) {
+        if (!f_.regions.empty() && !leaveRegions())
+            return;
+        uint32_t pc = f_.pc;
+        if (pc >= f_.end || pc < f_.begin)
+            return;
+        const Instr& ins = f_.code->code()[pc];
+        f_.pc = pc + 1;
+        vm_.step();
+        switch (ins.action) {
+        case ActEnd: return;
+        case OpJoin: jump(ins.a); break;
+
+        // --- the timeline ---
+        case ActNextFrame: host.nextFrame(f_.target); break;
+        case ActPrevFrame: host.prevFrame(f_.target); break;
+        case ActPlay: host.play(f_.target); break;
+        case ActStop: host.stop(f_.target); break;
+        case ActToggleQuality: host.toggleQuality(); break;
+        case ActStopSounds: host.stopSounds(); break;
+        case ActGotoFrame: host.gotoFrame(f_.target, ins.a, false); break;
+        case ActGotoLabel: {
+            int64_t frame = host.frameOfLabel(f_.target, f_.code->string(ins.a));
+            if (frame >= 0)
+                host.gotoFrame(f_.target, static_cast<uint32_t>(frame), false);
+            break;
+        }
+        case ActGotoFrame2: {
+            Object* target;
+            int64_t frame = frameNumber(f_.target, at(1), target);
+            if (frame >= 0 && (ins.a & 0x02))
+                frame += ins.b;
+            if (frame >= 0 && frame <= 0xFFFFFFFFll)
+                host.gotoFrame(target, static_cast<uint32_t>(frame), ins.a & 0x01);
+            drop(1);
+            break;
+        }
+        case ActWaitForFrame:
+            if (!host.frameLoaded(f_.target, ins.a))
+                f_.pc = ins.b;
+            break;
+        case ActWaitForFrame2: {
+            Object* target;
+            int64_t frame = frameNumber(f_.target, at(1), target);
+            drop(1);
+            if (frame >= 0 && !host.frameLoaded(target, static_cast<uint32_t>(frame)))
+                f_.pc = ins.b;
+            break;
+        }
+        case ActCall: {
+            Object* target;
+            int64_t frame = frameNumber(f_.target, at(1), target);
+            if (frame >= 0 && target)
+                host.callFrame(target, static_cast<uint32_t>(frame));
+            drop(1);
+            break;
+        }
+        case ActSetTarget: {
+            String* path = f_.code->string(ins.a);
+            if (path->empty()) {
+                setTarget(nullptr);
+                f_.target = f_.base;
+            } else {
+                bool ok;
+                Object* t = resolvePath(path->view(), f_.base, ok);
+                setTarget(t);
+            }
+            break;
+        }
+        case ActSetTarget2: {
+            Value v = at(1);
+            Object* t;
+            if (v.isString() && v.string()->empty()) {
+                t = nullptr;
+            } else if (v.isObject()) {
+                t = v.object();
+            } else {
+                bool ok;
+                t = resolvePath(str(v)->view(), f_.base, ok);
+            }
+            drop(1);
+            setTarget(t);
+            if (!t && v.isString() && v.string()->empty())
+                f_.target = f_.base;
+            break;
+        }
+        case ActGetUrl:
+            host.getUrl(f_.target, f_.code->string(ins.a), Value(f_.code->string(ins.b)), 0);
+            break;
+        case ActGetUrl2: {
+            at(2) = Value(str(at(2)));
+            host.getUrl(f_.target, at(2).string(), at(1), static_cast<uint8_t>(ins.a));
+            drop(2);
+            break;
+        }
+        case ActGetProperty: {
+            double index = num(at(1));
+            Object* target = resolveTarget(at(2));
+            Value r;
+            if (target && index >= 0 && index < kPropertyCount)
+                r = target->get(vm_, vm_.name(kPropertyNames[static_cast<unsigned>(index)]));
+            replace(2, r);
+            break;
+        }
+        case ActSetProperty: {
+            double index = num(at(2));
+            Object* target = resolveTarget(at(3));
+            if (target && index >= 0 && index < kPropertyCount)
+                target->set(vm_, vm_.name(kPropertyNames[static_cast<unsigned>(index)]), at(1));
+            drop(3);
+            break;
+        }
+        case ActCloneSprite: {
+            int32_t d = vm_.toInt32(at(1));
+            String* name = str(at(2));
+            at(2) = Value(name);
+            Object* source = resolveTarget(at(3));
+            if (source)
+                host.cloneSprite(source, name, d);
+            drop(3);
+            break;
+        }
+        case ActRemoveSprite: {
+            if (Object* t = resolveTarget(at(1)))
+                host.removeSprite(t);
+            drop(1);
+            break;
+        }
+        case ActStartDrag: {
+            Object* target = resolveTarget(at(1));
+            bool lock = truth(at(2));
+            bool constrain = truth(at(3));
+            double rect[4];
+            std::size_t used = 3;
+            if (constrain) {
+                rect[0] = num(at(7));
+                rect[1] = num(at(6));
+                rect[2] = num(at(5));
+                rect[3] = num(at(4));
+                used = 7;
+            }
+            if (target)
+                host.startDrag(target, lock, constrain ? rect : nullptr);
+            drop(used);
+            break;
+        }
+        case ActEndDrag: host.stopDrag(); break;
+        case ActTrace: {
+            const Value& v = at(1);
+            if (v.isUndefined())
+                host.trace(u"undefined");
+            else
+                host.trace(str(v)->view());
+            drop(1);
+            break;
+        }
+        case ActGetTime: push(Value(std::floor(host.now()))); break;
+        case ActRandomNumber: {
+            int32_t max = vm_.toInt32(at(1));
+            double r = max > 0 ? static_cast<double>(vm_.random()() % static_cast<uint32_t>(max)) : 0;
+            replace(1, Value(r));
+            break;
+        }
+
+        // --- SWF 4 arithmetic, logic and strings ---
+        case ActAdd: replace(2, Value(num(at(2)) + num(at(1)))); break;
+        case ActSubtract: replace(2, Value(num(at(2)) - num(at(1)))); break;
+        case ActMultiply: replace(2, Value(num(at(2)) * num(at(1)))); break;
+        case ActDivide: {
+            double a = num(at(2)), b = num(at(1));
+            if (b == 0 && f_.version < 5)
+                replace(2, Value(vm_.strAscii("#ERROR#")));
+            else
+                replace(2, Value(a / b));
+            break;
+        }
+        case ActEquals: replace(2, boolResult(num(at(2)) == num(at(1)))); break;
+        case ActLess: replace(2, boolResult(num(at(2)) < num(at(1)))); break;
+        case ActAnd: replace(2, boolResult(truth(at(2)) && truth(at(1)))); break;
+        case ActOr: replace(2, boolResult(truth(at(2)) || truth(at(1)))); break;
+        case ActNot: replace(1, boolResult(!truth(at(1)))); break;
+        case ActStringEquals: {
+            at(2) = Value(str(at(2)));
+            replace(2, boolResult(at(2).string()->equals(str(at(1)))));
+            break;
+        }
+        case ActStringLess: {
+            at(2) = Value(str(at(2)));
+            replace(2, boolResult(at(2).string()->compare(str(at(1))) < 0));
+            break;
+        }
+        case ActStringGreater: {
+            at(2) = Value(str(at(2)));
+            replace(2, boolResult(at(2).string()->compare(str(at(1))) > 0));
+            break;
+        }
+        case ActStringAdd: {
+            at(2) = Value(str(at(2)));
+            at(1) = Value(str(at(1)));
+            replace(2, Value(vm_.concat(at(2).string(), at(1).string())));
+            break;
+        }
+        case ActStringLength:
+        case ActMBStringLength: replace(1, Value(static_cast<double>(str(at(1))->length()))); break;
+        case ActStringExtract:
+        case ActMBStringExtract: {
+            double count = toInteger(num(at(1)));
+            double index = toInteger(num(at(2)));
+            String* s = str(at(3));
+            at(3) = Value(s);
+            double len = static_cast<double>(s->length());
+            double start = index < 1 ? 0 : index - 1;
+            if (start > len)
+                start = len;
+            double take = count < 0 ? len - start : std::min(count, len - start);
+            replace(3, Value(vm_.str(s->view().substr(static_cast<std::size_t>(start), static_cast<std::size_t>(take)))));
+            break;
+        }
+        case ActCharToAscii:
+        case ActMBCharToAscii: {
+            String* s = str(at(1));
+            double code = s->empty() ? 0 : s->at(0);
+            if (ins.action == ActMBCharToAscii && s->length() >= 2 && s->at(0) >= 0xD800 && s->at(0) < 0xDC00 &&
+                s->at(1) >= 0xDC00 && s->at(1) < 0xE000)
+                code = 0x10000 + ((s->at(0) - 0xD800) << 10) + (s->at(1) - 0xDC00);
+            replace(1, Value(code));
+            break;
+        }
+        case ActAsciiToChar:
+        case ActMBAsciiToChar: {
+            uint32_t code = static_cast<uint32_t>(vm_.toInt32(at(1)));
+            std::u16string text;
+            if (code >= 0x10000 && code <= 0x10FFFF && ins.action == ActMBAsciiToChar) {
+                code -= 0x10000;
+                text.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
+                text.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
+            } else if (code != 0) {
+                char c = static_cast<char>(code & 0xFF);
+                text = f_.version < 6 && ins.action == ActAsciiToChar ? decodeAnsi(std::string_view(&c, 1))
+                                                                      : std::u16string(1, static_cast<char16_t>(code));
+            }
+            replace(1, Value(vm_.str(text)));
+            break;
+        }
+        case ActToInteger: replace(1, Value(static_cast<double>(toInt32(num(at(1)))))); break;
+
+        // --- the stack and registers ---
+        case ActPush: {
+            const PushItem* item = f_.code->pushes().data() + ins.a;
+            for (uint32_t i = 0; i < ins.n; ++i, ++item) {
+                switch (item->kind) {
+                case PushItem::Literal: push(item->value); break;
+                case PushItem::Register:
+                    push(item->index < f_.registerCount ? f_.registers[item->index] : Value());
+                    break;
+                case PushItem::Constant:
+                    push(f_.pool && item->index < f_.pool->strings.size() ? Value(f_.pool->strings[item->index])
+                                                                           : Value());
+                    break;
+                }
+            }
+            break;
+        }
+        case ActPop: drop(1); break;
+        case ActPushDuplicate: push(at(1)); break;
+        case ActStackSwap: std::swap(at(1), at(2)); break;
+        case ActStoreRegister:
+            if (ins.a < f_.registerCount)
+                f_.registers[ins.a] = at(1);
+            break;
+        case ActConstantPool: f_.pool = f_.code->pools()[ins.a]; break;
+
+        // --- variables ---
+        case ActGetVariable: {
+            String* name = vm_.toName(at(1));
+            at(1) = Value(name);
+            replace(1, getVariable(name));
+            break;
+        }
+        case ActSetVariable: {
+            String* name = vm_.toName(at(2));
+            at(2) = Value(name);
+            setVariable(name, at(1));
+            drop(2);
+            break;
+        }
+        case ActDefineLocal: {
+            String* name = vm_.toName(at(2));
+            at(2) = Value(name);
+            defineLocal(name, at(1));
+            drop(2);
+            break;
+        }
+        case ActDefineLocal2: {
+            String* name = vm_.toName(at(1));
+            at(1) = Value(name);
+            Object* locals = localObject();
+            Object* into = locals ? locals : targetScopeObject();
+            if (!into->hasOwn(vm_, name))
+                into->set(vm_, name, Value());
+            drop(1);
+            break;
+        }
+        case ActDelete: {
+            String* name = vm_.toName(at(1));
+            at(1) = Value(name);
+            Object* o = at(2).object();
+            bool done = o && o->remove(vm_, name);
+            replace(2, Value(done));
+            break;
+        }
+        case ActDelete2: {
+            String* name = vm_.toName(at(1));
+            at(1) = Value(name);
+            bool done = false;
+            for (Scope* s = f_.scope; s; s = s->parent) {
+                if (s->object && s->object->hasOwn(vm_, name)) {
+                    done = s->object->remove(vm_, name);
+                    break;
+                }
+            }
+            replace(1, Value(done));
+            break;
+        }
+
+        // --- objects ---
+        case ActGetMember: replace(2, getMember(at(2), at(1))); break;
+        case ActSetMember: setMember(at(3), at(2), at(1)); drop(3); break;
+        case ActInitArray: {
+            std::size_t count = static_cast<std::size_t>(std::max(0.0, toInteger(num(at(1)))));
+            count = std::min(count, depth() - 1);
+            ArrayObject* a = vm_.newArray();
+            Value av(a);
+            for (std::size_t i = 0; i < count; ++i)
+                a->push(vm_, at(2 + i));
+            replace(count + 1, av);
+            break;
+        }
+        case ActInitObject: {
+            std::size_t pairs = static_cast<std::size_t>(std::max(0.0, toInteger(num(at(1)))));
+            pairs = std::min(pairs, (depth() - 1) / 2);
+            Object* o = vm_.newObject();
+            Value ov(o);
+            for (std::size_t i = pairs; i-- > 0;) {
+                // Pairs are defined as they were pushed, name then value.
+                String* name = vm_.toName(at(2 + 2 * i + 1));
+                o->set(vm_, name, at(2 + 2 * i));
+            }
+            replace(pairs * 2 + 1, ov);
+            break;
+        }
+        case ActTypeOf: replace(1, Value(vm_.name(vm_.typeOf(at(1))))); break;
+        case ActInstanceOf: replace(2, Value(instanceOf(at(2), at(1)))); break;
+        case ActCastOp: {
+            Value r = instanceOf(at(1), at(2)) ? at(1) : Value::null();
+            replace(2, r);
+            break;
+        }
+        case ActImplementsOp: {
+            Object* ctor = at(1).object();
+            std::size_t count = static_cast<std::size_t>(std::max(0.0, toInteger(num(at(2)))));
+            count = std::min(count, depth() - 2);
+            std::vector<Function*> interfaces;
+            for (std::size_t i = 0; i < count; ++i)
+                if (Object* f = at(3 + i).object())
+                    if (f->isFunction())
+                        interfaces.push_back(static_cast<Function*>(f));
+            if (ctor)
+                if (Object* proto = ctor->get(vm_, n_.prototype).object())
+                    proto->setInterfaces(std::move(interfaces));
+            drop(count + 2);
+            break;
+        }
+        case ActExtends: {
+            Object* superclass = at(1).object();
+            Object* subclass = at(2).object();
+            if (superclass && subclass) {
+                Value superProto = superclass->get(vm_, n_.prototype);
+                Object* proto = vm_.newObject(superProto.object());
+                Value pv(proto);
+                at(1) = pv; // rooted: the superclass is done with
+                proto->define(vm_, n_.__constructor__, Value(superclass), DontEnum);
+                subclass->set(vm_, n_.prototype, pv);
+            }
+            drop(2);
+            break;
+        }
+        case ActTargetPath: {
+            Object* o = at(1).object();
+            Value r;
+            if (isDisplay(o))
+                r = Value(host.targetPath(o, true));
+            replace(1, r);
+            break;
+        }
+        case ActEnumerate:
+        case ActEnumerate2: {
+            Value subject = at(1);
+            if (ins.action == ActEnumerate) {
+                String* name = vm_.toName(subject);
+                at(1) = Value(name);
+                subject = getVariable(name);
+                at(1) = subject;
+            }
+            std::vector<String*> names;
+            if (Object* o = subject.object())
+                o->enumerate(vm_, names);
+            drop(1);
+            push(Value());
+            for (String* s : names)
+                push(Value(s));
+            break;
+        }
+
+        // --- calls ---
+        case ActCallFunction: {
+            String* name = vm_.toName(at(1));
+            at(1) = Value(name);
+            std::size_t argc = static_cast<std::size_t>(std::max(0.0, toInteger(num(at(2)))));
+            argc = std::min(argc, depth() - 2);
+            Object* holder = nullptr;
+            Value fn;
+            if (hasPathChars(name))
+                fn = getVariable(name);
+            else
+                lookupSimple(name, fn, &holder);
+            at(1) = fn;
+            // A function found on a `with` object runs with it as `this`.
+            bool withObject = holder && holder != vm_.global() && holder != localObject() &&
+                              holder != targetScopeObject();
+            Value r = callValue(fn, withObject ? Value(holder) : Value(), argc, 2, nullptr);
+            replace(argc + 2, r);
+            break;
+        }
+        case ActCallMethod: {
+            std::size_t argc = static_cast<std::size_t>(std::max(0.0, toInteger(num(at(3)))));
+            argc = std::min(argc, depth() - 3);
+            Value object = at(2);
+            Value name = at(1);
+            Value fn, self = object;
+            Object* home = nullptr;
+            bool emptyName = name.isUndefined() || (name.isString() && name.string()->empty());
+            if (emptyName) {
+                fn = object;
+                Object* o = object.object();
+                if (o && o->kind() == Object::Kind::Super) {
+                    SuperObject* sup = static_cast<SuperObject*>(o);
+                    fn = sup->constructor(vm_);
+                    self = sup->self();
+                    home = sup->home() ? sup->home()->proto() : nullptr;
+                }
+                if (!home)
+                    self = Value();
+            } else {
+                String* key = vm_.toName(name);
+                at(1) = Value(key);
+                Object* o = object.object();
+                SuperObject* sup = o && o->kind() == Object::Kind::Super ? static_cast<SuperObject*>(o) : nullptr;
+                if (sup) {
+                    fn = o->get(vm_, key);
+                    self = sup->self();
+                    home = sup->holderOf(vm_, key);
+                } else if (o) {
+                    // The holder of the method is where its super starts.
+                    Object* p = o;
+                    for (int i = 0; p && i < 256; ++i) {
+                        Value out;
+                        if (p->getOwn(vm_, key, o, out)) {
+                            fn = out;
+                            home = p;
+                            break;
+                        }
+                        p = p->proto();
+                    }
+                    if (!home)
+                        fn = o->get(vm_, key);
+                } else {
+                    fn = getMember(object, Value(key));
+                    Object* fo = fn.object();
+                    if (fo && fo->isFunction() && static_cast<Function*>(fo)->asScript() && !object.isNullish()) {
+                        // Script methods on primitives see the object form.
+                        Object* boxed = vm_.toObject(object);
+                        at(2) = Value(boxed);
+                        self = at(2);
+                    }
+                }
+            }
+            at(1) = fn;
+            Value r = callValue(fn, self, argc, 3, home);
+            replace(argc + 3, r);
+            break;
+        }
+        case ActNewObject: {
+            String* name = vm_.toName(at(1));
+            at(1) = Value(name);
+            std::size_t argc = static_cast<std::size_t>(std::max(0.0, toInteger(num(at(2)))));
+            argc = std::min(argc, depth() - 2);
+            at(1) = getVariable(name);
+            Value r = construct(at(1), argc, 2);
+            replace(argc + 2, r);
+            break;
+        }
+        case ActNewMethod: {
+            std::size_t argc = static_cast<std::size_t>(std::max(0.0, toInteger(num(at(3)))));
+            argc = std::min(argc, depth() - 3);
+            Value name = at(1);
+            bool emptyName = name.isUndefined() || (name.isString() && name.string()->empty());
+            at(1) = emptyName ? at(2) : getMember(at(2), name);
+            Value r = construct(at(1), argc, 3);
+            replace(argc + 3, r);
+            break;
+        }
+        case ActReturn: {
+            Value v = at(1);
+            drop(1);
+            if (!doReturn(v))
+                return;
+            break;
+        }
+        case ActDefineFunction:
+        case ActDefineFunction2: defineFunction(ins); break;
+
+        // --- control ---
+        case ActJump: jump(ins.a); break;
+        case ActIf: {
+            bool c = truth(at(1));
+            drop(1);
+            if (c)
+                jump(ins.a);
+            break;
+        }
+        case ActWith: {
+            Object* o = at(1).object();
+            drop(1);
+            Frame::Region r;
+            r.kind = Frame::Region::With;
+            r.begin = f_.pc;
+            r.end = ins.a;
+            r.savedScope = f_.scope;
+            if (o)
+                f_.scope = vm_.heap().make<Scope>(f_.scope, o, Scope::Kind::With);
+            f_.regions.push_back(r);
+            break;
+        }
+        case ActTry: {
+            Frame::Region r;
+            r.kind = Frame::Region::Try;
+            r.tryIndex = ins.a;
+            r.savedScope = f_.scope;
+            f_.regions.push_back(r);
+            break;
+        }
+        case ActThrow: {
+            Value v = at(1);
+            drop(1);
+            throw ScriptThrow{v};
+        }
+
+        // --- SWF 5 operators ---
+        case ActAdd2: replace(2, add2(2, 1)); break;
+        case ActLess2: replace(2, less2(2, 1)); break;
+        case ActGreater: replace(2, less2(1, 2)); break;
+        case ActEquals2: replace(2, Value(equals2(at(2), at(1)))); break;
+        case ActStrictEquals: replace(2, Value(strictEquals(at(2), at(1)))); break;
+        case ActModulo: {
+            double b = num(at(1));
+            double a = num(at(2));
+            replace(2, Value(std::fmod(a, b)));
+            break;
+        }
+        case ActToNumber: replace(1, Value(num(at(1)))); break;
+        case ActToString: replace(1, Value(str(at(1)))); break;
+        case ActIncrement: replace(1, Value(num(at(1)) + 1)); break;
+        case ActDecrement: replace(1, Value(num(at(1)) - 1)); break;
+        case ActBitAnd: replace(2, Value(vm_.toInt32(at(2)) & vm_.toInt32(at(1)))); break;
+        case ActBitOr: replace(2, Value(vm_.toInt32(at(2)) | vm_.toInt32(at(1)))); break;
+        case ActBitXor: replace(2, Value(vm_.toInt32(at(2)) ^ vm_.toInt32(at(1)))); break;
+        case ActBitLShift: {
+            uint32_t shift = static_cast<uint32_t>(vm_.toInt32(at(1))) & 31;
+            replace(2, Value(static_cast<int32_t>(static_cast<uint32_t>(vm_.toInt32(at(2))) << shift)));
+            break;
+        }
+        case ActBitRShift: {
+            uint32_t shift = static_cast<uint32_t>(vm_.toInt32(at(1))) & 31;
+            replace(2, Value(vm_.toInt32(at(2)) >> shift));
+            break;
+        }
+        case ActBitURShift: {
+            uint32_t shift = static_cast<uint32_t>(vm_.toInt32(at(1))) & 31;
+            replace(2, Value(static_cast<double>(static_cast<uint32_t>(vm_.toInt32(at(2))) >> shift)));
+            break;
+        }
+        default: break; // actions of later players, or none at all
+        }
+    }
+}
+
+} // namespace
+
+// --- entering code -------------------------------------------------------------
+
+void Vm::runBlock(CodeBlock& code, Object* target)
+{
+    Frame f;
+    f.code = &code;
+    f.begin = 0;
+    f.end = static_cast<uint32_t>(code.code().size());
+    f.scope = target ? heap_.make<Scope>(globalScope(), target, Scope::Kind::Target) : globalScope();
+    f.target = f.base = target;
+    f.self = Value(target);
+    f.version = code.version();
+    f.stackBase = static_cast<std::size_t>(sp_ - stack_.get());
+    f.registers = allocateRegisters(4);
+    f.registerCount = 4;
+    FrameLink link(*this, f);
+    unsigned version = version_;
+    version_ = f.version;
+    try {
+        Interpreter(*this, f).run();
+    } catch (...) {
+        version_ = version;
+        throw;
+    }
+    version_ = version;
+}
+
+Value Vm::runFunction(ScriptFunction& fn, const Value& self, Args args, Object* home)
+{
+    const FunctionInfo& info = fn.info();
+    Frame f;
+    f.code = fn.code();
+    f.begin = info.begin;
+    f.end = info.end;
+    f.pc = info.begin;
+    f.pool = fn.pool();
+    f.target = f.base = fn.target();
+    f.self = self;
+    f.callee = &fn;
+    f.version = f.code->version();
+    f.stackBase = static_cast<std::size_t>(sp_ - stack_.get());
+    uint32_t registers = info.v2 ? std::max<uint32_t>(info.registerCount, 1) : 4;
+    f.registers = allocateRegisters(registers);
+    f.registerCount = registers;
+    Frame* callerFrame = top_;
+    FrameLink link(*this, f);
+    unsigned savedVersion = version_;
+    version_ = f.version;
+    struct RestoreVersion {
+        Vm& vm;
+        unsigned v;
+        ~RestoreVersion() { vm.setVersion(v); }
+    } restore{*this, savedVersion};
+
+    Object* locals = heap_.make<Object>(nullptr);
+    f.scope = heap_.make<Scope>(fn.scope(), locals, Scope::Kind::Local);
+
+    uint16_t flags = info.flags;
+    bool wantArguments = !info.v2 || !(flags & SuppressArguments) || (flags & PreloadArguments);
+    if (wantArguments) {
+        ArrayObject* a = heap_.make<ArrayObject>(protos.array, Object::Kind::Arguments);
+        f.arguments = a;
+        for (std::size_t i = 0; i < args.size(); ++i)
+            a->push(*this, args[i]);
+        a->define(*this, n.callee, Value(static_cast<Object*>(&fn)), DontEnum);
+        Value caller = callerFrame && callerFrame->callee ? Value(static_cast<Object*>(callerFrame->callee))
+                                                          : Value::null();
+        a->define(*this, n.caller, caller, DontEnum);
+    }
+    Object* superHome = home ? home : (self.object() ? self.object()->proto() : nullptr);
+    bool wantSuper = !info.v2 || !(flags & SuppressSuper) || (flags & PreloadSuper);
+    if (wantSuper && (self.object() || home))
+        f.superObject = heap_.make<SuperObject>(self, superHome);
+
+    if (info.v2) {
+        uint32_t r = 1;
+        auto preload = [&](uint16_t flag, const Value& v) {
+            if ((flags & flag) && r < registers)
+                f.registers[r++] = v;
+        };
+        preload(PreloadThis, self);
+        preload(PreloadArguments, Value(f.arguments));
+        preload(PreloadSuper, Value(f.superObject));
+        preload(PreloadRoot, Value(host_.root(f.base)));
+        if ((flags & PreloadParent) && r < registers) {
+            Value parent;
+            if (f.base)
+                parent = f.base->get(*this, n._parent);
+            f.registers[r++] = parent;
+        }
+        preload(PreloadGlobal, Value(global_));
+        if (!(flags & SuppressArguments) && !(flags & PreloadArguments))
+            locals->define(*this, n.arguments, Value(f.arguments));
+        if (!(flags & SuppressSuper) && !(flags & PreloadSuper) && f.superObject)
+            locals->define(*this, n.super_, Value(f.superObject));
+    } else {
+        locals->define(*this, n.arguments, Value(f.arguments));
+        if (f.superObject)
+            locals->define(*this, n.super_, Value(f.superObject));
+    }
+    for (std::size_t i = 0; i < info.params.size(); ++i) {
+        uint8_t reg = info.paramRegisters[i];
+        if (info.v2 && reg != 0) {
+            if (reg < registers)
+                f.registers[reg] = args[i];
+        } else {
+            locals->define(*this, info.params[i], args[i]);
+        }
+    }
+    // A call is a safe point: everything live is in a frame or the stack.
+    collectIfDue();
+    Interpreter(*this, f).run();
+    return f.returnValue;
+}
+
+} // namespace swf::script

@@ -1,0 +1,8 @@
+#include "swfcontrol/engine/script/Vm.h"
+#include "swfcontrol/engine/script/lib/Library.h"
+
+namespace swf::script {
+
+void installDateClass(Vm& vm) { (void)vm; }
+
+} // namespace swf::script
