@@ -258,7 +258,7 @@ public:
 private:
     void installGlobals();
     void checkBudget();
-    Value defaultValueOf(Object* o, Hint hint);
+    Value defaultValueOf(Object* o, Hint hint, bool& found);
 
     Host& host_;
     VmLimits limits_;
