@@ -264,7 +264,8 @@ Value bitmapCopyPixels(Vm& vm, const Value& self, Args args)
     int32_t dx, dy;
     if (int status = readCopyArguments(vm, args, src, rect, dx, dy))
         return Value(status);
-    PixelBuffer* alpha = args.size() > 3 ? live(args[3]) : nullptr;
+    // The alpha bitmap counts only with its point.
+    PixelBuffer* alpha = args.size() > 4 ? live(args[3]) : nullptr;
     int32_t ax = 0, ay = 0;
     if (alpha)
         readLoosePoint(vm, args[4], ax, ay);
@@ -660,6 +661,10 @@ void installBitmapData(Vm& vm, BitmapDataHooks* hooks)
                 {"compare", bitmapCompare}},
                script::DontDelete);
     vm.method(ctor, "loadBitmap", bitmapLoadBitmap, script::DontDelete);
+    vm.constant(ctor, "RED_CHANNEL", Value(kRed), 0);
+    vm.constant(ctor, "GREEN_CHANNEL", Value(kGreen), 0);
+    vm.constant(ctor, "BLUE_CHANNEL", Value(kBlue), 0);
+    vm.constant(ctor, "ALPHA_CHANNEL", Value(kAlpha), 0);
     package->define(vm, vm.name("BitmapData"), Value(ctor));
 }
 

@@ -218,6 +218,9 @@ void merge(PixelBuffer& dst, const PixelBuffer& src, IntRect rect, int dx, int d
 void noise(PixelBuffer& dst, int32_t seed, int low, int high, int channels, bool grayScale)
 {
     ParkMiller random(seed);
+    // An opaque bitmap draws no alpha, and takes no number for it.
+    if (!dst.transparent())
+        channels &= ~kAlpha;
     low = std::max(0, std::min(255, low));
     high = std::max(0, std::min(255, high));
     uint32_t range = high >= low ? static_cast<uint32_t>(high - low + 1) : 0;
@@ -349,8 +352,7 @@ namespace {
 
 bool opaqueEnough(const PixelBuffer& a, int x, int y, int threshold)
 {
-    int alpha = static_cast<int>(a.at(x, y) >> 24);
-    return alpha != 0 && alpha >= threshold;
+    return static_cast<int>(a.at(x, y) >> 24) >= threshold;
 }
 
 } // namespace
@@ -360,7 +362,9 @@ bool hitTestPoint(const PixelBuffer& a, int x, int y, int threshold, int px, int
     long long lx = static_cast<long long>(px) - x, ly = static_cast<long long>(py) - y;
     if (lx < 0 || ly < 0 || lx >= a.width() || ly >= a.height())
         return false;
-    return opaqueEnough(a, static_cast<int>(lx), static_cast<int>(ly), threshold);
+    // A single point never hits a pixel of no alpha, whatever the threshold.
+    return (a.at(static_cast<int>(lx), static_cast<int>(ly)) >> 24) != 0 &&
+           opaqueEnough(a, static_cast<int>(lx), static_cast<int>(ly), threshold);
 }
 
 bool hitTestRect(const PixelBuffer& a, int x, int y, int threshold, IntRect rect)

@@ -69,7 +69,7 @@ bool floodFill(PixelBuffer& dst, int x, int y, uint32_t argb);
 IntRect colorBounds(const PixelBuffer& src, uint32_t mask, uint32_t color, bool find);
 
 // Hit tests of a buffer placed at (x, y): a pixel counts when its alpha is
-// at least the threshold and not 0.
+// at least the threshold (and, for a point, not 0).
 bool hitTestPoint(const PixelBuffer& a, int x, int y, int threshold, int px, int py);
 bool hitTestRect(const PixelBuffer& a, int x, int y, int threshold, IntRect rect);
 bool hitTestBitmap(const PixelBuffer& a, int ax, int ay, int thresholdA, const PixelBuffer& b, int bx, int by,

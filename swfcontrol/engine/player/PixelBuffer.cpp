@@ -23,8 +23,10 @@ uint32_t unpremultiply(uint32_t pixel)
         return pixel;
     if (a == 0)
         return 0;
-    auto channel = [a](uint32_t c) {
-        uint32_t v = (c * 255 + (a - 1) / 2) / a;
+    // By a reciprocal in 8.8 fixed point, rounded a little below the half.
+    uint32_t reciprocal = 0xff00 / a;
+    auto channel = [reciprocal](uint32_t c) {
+        uint32_t v = (c * reciprocal + 0x7f) >> 8;
         return v > 255 ? 255u : v;
     };
     return a << 24 | channel((pixel >> 16) & 0xff) << 16 | channel((pixel >> 8) & 0xff) << 8 |

@@ -22,7 +22,7 @@ namespace swf::player {
 
 // Straight 0xAARRGGBB to premultiplied, each colour rounded to nearest.
 uint32_t premultiply(uint32_t argb);
-// Premultiplied to straight; halves round down, as Flash Player's do.
+// Premultiplied to straight, rounded as Flash Player rounds it.
 uint32_t unpremultiply(uint32_t pixel);
 
 class PixelBuffer {
