@@ -422,15 +422,72 @@ bool compareBuffers(const PixelBuffer& a, const PixelBuffer& b, PixelBuffer& out
     return true;
 }
 
+namespace {
+
+// Feedback of a maximal-length left-shifting LFSR of each width: the
+// polynomial's terms below the top one.
+const uint32_t kDissolveFeedback[25] = {0,    0,    0x3,  0x3,    0x3, 0x5,  0x3, 0x3,  0x1d, 0x11, 0x9,  0x5, 0x53,
+                                        0x1b, 0x2b, 0x3, 0x100b, 0x9, 0x81, 0x27, 0x9, 0x5,  0x3,  0x21, 0x87};
+
+int bitWidth(uint32_t n)
+{
+    int bits = 0;
+    for (; n; n >>= 1)
+        ++bits;
+    return bits;
+}
+
+} // namespace
+
+// Flash Player visits the pixels in the order of an LFSR as wide as the
+// pixel count: state s stands for the pixel count - s, so pixel 0 (which no
+// state reaches) is always dissolved besides the others. The state starts
+// at the seed's size modulo the LFSR's period; what comes back is the
+// position the next pixel would have had.
 int32_t pixelDissolve(PixelBuffer& dst, const PixelBuffer& src, IntRect rect, int dx, int dy, int32_t seed,
                       int32_t numPixels, uint32_t fill)
 {
     Area a;
     if (!clipArea(src, rect, dst, dx, dy, a))
         return seed;
-    (void)numPixels;
-    (void)fill;
-    return seed;
+    const bool filling = &src == &dst;
+    const uint32_t stored = dst.store(fill);
+    const uint32_t area = static_cast<uint32_t>(a.width) * static_cast<uint32_t>(a.height);
+    auto dissolve = [&](uint32_t index) {
+        int x = static_cast<int>(index % a.width), y = static_cast<int>(index / a.width);
+        dst.at(a.dx + x, a.dy + y) = filling ? stored : src.at(a.sx + x, a.sy + y);
+    };
+    dissolve(0);
+    dst.touch();
+    uint32_t count = static_cast<uint32_t>(numPixels);
+    if (count == 0 || area < 2)
+        return seed;
+    const int bits = std::max(2, bitWidth(area));
+    const uint32_t period = (1u << bits) - 1, feedback = kDissolveFeedback[bits];
+    auto next = [&](uint32_t s) { return ((s << 1) ^ (s >> (bits - 1) ? feedback : 0)) & period; };
+    auto valid = [&](uint32_t s) { return s >= 1 && s < area; };
+    auto advance = [&](uint32_t s) {
+        do
+            s = next(s);
+        while (!valid(s));
+        return s;
+    };
+    uint32_t s = static_cast<uint32_t>(std::llabs(static_cast<long long>(seed)) % period);
+    if (s == 0)
+        s = 1;
+    if (!valid(s))
+        s = advance(s);
+    // The pixels other than 0 form one cycle; past it, only where it ends
+    // goes on moving.
+    const uint32_t cycle = area - 1;
+    for (uint32_t i = 0; i < std::min(count, cycle); ++i) {
+        dissolve(area - s);
+        s = advance(s);
+    }
+    if (count > cycle)
+        for (uint32_t i = 0; i < count % cycle; ++i)
+            s = advance(s);
+    return static_cast<int32_t>(area - s);
 }
 
 void perlinNoise(PixelBuffer& dst, const PerlinOptions& options) { (void)dst; (void)options; }

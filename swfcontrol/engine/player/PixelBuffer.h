@@ -50,8 +50,10 @@ public:
     uint32_t at(int x, int y) const { return bitmap_.pixels[static_cast<std::size_t>(y) * bitmap_.width + x]; }
     const uint32_t* row(int y) const { return bitmap_.pixels.data() + static_cast<std::size_t>(y) * bitmap_.width; }
 
-    // Straight colours, inside the buffer only.
-    uint32_t straight(int x, int y) const { return unpremultiply(at(x, y)); }
+    // Straight colours, inside the buffer only. An opaque buffer gives its
+    // words as they are (pixelDissolve can leave alpha in them, as Flash
+    // Player's does).
+    uint32_t straight(int x, int y) const { return transparent_ ? unpremultiply(at(x, y)) : at(x, y); }
     void setStraight(int x, int y, uint32_t argb) { at(x, y) = store(argb); }
     // What storing a straight colour keeps: premultiplied, and opaque in an
     // opaque buffer.
