@@ -490,6 +490,4 @@ int32_t pixelDissolve(PixelBuffer& dst, const PixelBuffer& src, IntRect rect, in
     return static_cast<int32_t>(area - s);
 }
 
-void perlinNoise(PixelBuffer& dst, const PerlinOptions& options) { (void)dst; (void)options; }
-
 } // namespace swf::player
