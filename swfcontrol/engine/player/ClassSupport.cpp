@@ -12,7 +12,9 @@ Object* flashPackage(Vm& vm, const char* name)
     Object* flash = global->get(vm, flashName).object();
     if (!flash) {
         flash = vm.newObject();
-        global->define(vm, flashName, Value(flash), script::DontEnum);
+        // The flash packages came with Flash Player 8: older movies do not see
+        // them.
+        global->define(vm, flashName, Value(flash), script::DontEnum | script::OnlySwf8Up);
     }
     String* packageName = vm.name(name);
     Object* package = flash->get(vm, packageName).object();

@@ -16,7 +16,8 @@ using script::String;
 using script::Value;
 using script::Vm;
 
-// _global.flash.<name>, made (with _global.flash) when missing.
+// _global.flash.<name>, made (with _global.flash, seen from SWF 8 on) when
+// missing.
 Object* flashPackage(Vm& vm, const char* name);
 
 // `value[name]`: primitives are boxed first; null and undefined have no
