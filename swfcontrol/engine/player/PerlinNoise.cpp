@@ -78,35 +78,41 @@ struct Tables {
     }
 };
 
-// Where the lattice wraps so that the tile's edges meet.
+// Where the lattice wraps so that the tile's edges meet. Whole numbers,
+// kept as doubles so that no size a movie asks for overflows them.
 struct Stitch {
-    int width, height, wrapX, wrapY;
+    double width, height, wrapX, wrapY;
 };
 
 double curve(double t) { return t * t * (3 - 2 * t); }
 double mix(double t, double a, double b) { return a + t * (b - a); }
 
+// A lattice coordinate's cell, as a 32-bit truncation would give it for
+// the coordinates that fit one.
+int cell(double whole)
+{
+    long long v = std::fabs(whole) < 9e15 ? static_cast<long long>(whole) : 0;
+    return static_cast<int>(v & kLatticeMask);
+}
+
 double noise2(const Tables& t, int channel, double x, double y, const Stitch* stitch)
 {
     double fx = x + kBias, fy = y + kBias;
-    int bx0 = static_cast<int>(fx), by0 = static_cast<int>(fy);
-    double rx0 = fx - bx0, ry0 = fy - by0;
+    double wx0 = std::trunc(fx), wy0 = std::trunc(fy);
+    double rx0 = fx - wx0, ry0 = fy - wy0;
     double rx1 = rx0 - 1, ry1 = ry0 - 1;
-    int bx1 = bx0 + 1, by1 = by0 + 1;
+    double wx1 = wx0 + 1, wy1 = wy0 + 1;
     if (stitch) {
-        if (bx0 >= stitch->wrapX)
-            bx0 -= stitch->width;
-        if (bx1 >= stitch->wrapX)
-            bx1 -= stitch->width;
-        if (by0 >= stitch->wrapY)
-            by0 -= stitch->height;
-        if (by1 >= stitch->wrapY)
-            by1 -= stitch->height;
+        if (wx0 >= stitch->wrapX)
+            wx0 -= stitch->width;
+        if (wx1 >= stitch->wrapX)
+            wx1 -= stitch->width;
+        if (wy0 >= stitch->wrapY)
+            wy0 -= stitch->height;
+        if (wy1 >= stitch->wrapY)
+            wy1 -= stitch->height;
     }
-    bx0 &= kLatticeMask;
-    bx1 &= kLatticeMask;
-    by0 &= kLatticeMask;
-    by1 &= kLatticeMask;
+    int bx0 = cell(wx0), bx1 = cell(wx1), by0 = cell(wy0), by1 = cell(wy1);
     int i = t.selector[bx0], j = t.selector[bx1];
     const double* q00 = t.gradient[channel][t.selector[i + by0]];
     const double* q10 = t.gradient[channel][t.selector[j + by0]];
@@ -141,12 +147,13 @@ void perlinNoise(PixelBuffer& dst, const PerlinOptions& o)
         };
         freqX = fit(freqX, width);
         freqY = fit(freqY, height);
-        stitch.width = static_cast<int>(width * freqX + 0.5);
-        stitch.height = static_cast<int>(height * freqY + 0.5);
+        stitch.width = std::floor(width * freqX + 0.5);
+        stitch.height = std::floor(height * freqY + 0.5);
         stitch.wrapX = kBias + stitch.width;
         stitch.wrapY = kBias + stitch.height;
     }
-    const int octaves = std::max(0, std::min(o.octaves, 64));
+    // Past 32 octaves what is added is below any channel's resolution.
+    const int octaves = std::max(0, std::min(o.octaves, 32));
     const bool alpha = (o.channels & kAlpha) && dst.transparent();
     // The channels to make, in the tables' order: red, green, blue, alpha.
     bool wanted[4] = {o.grayScale || (o.channels & kRed) != 0, !o.grayScale && (o.channels & kGreen) != 0,
@@ -159,6 +166,11 @@ void perlinNoise(PixelBuffer& dst, const PerlinOptions& o)
             for (int channel = 0; channel < 4; ++channel) {
                 if (!wanted[channel])
                     continue;
+                if (none) {
+                    value[channel] = 0;
+                    ++table;
+                    continue;
+                }
                 Stitch s = stitch;
                 double sum = 0, scale = 1;
                 for (int octave = 0; octave < octaves; ++octave) {
@@ -184,7 +196,7 @@ void perlinNoise(PixelBuffer& dst, const PerlinOptions& o)
                 double v = std::floor(sum * 255 + (o.fractal ? 255 : 0) + 0.5);
                 if (o.fractal)
                     v = std::floor(v / 2);
-                value[channel] = none ? 0 : static_cast<int>(std::max(0.0, std::min(255.0, v)));
+                value[channel] = static_cast<int>(std::max(0.0, std::min(255.0, v)));
                 ++table;
             }
             if (o.grayScale)
