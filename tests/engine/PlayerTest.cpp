@@ -296,6 +296,14 @@ TEST(BitmapDataSubclass, ConstructorCalledOnAnObjectMakesItABitmap)
     Object* other = p.vm.newObject(proto.object());
     EXPECT_TRUE(p.vm.call(p.cls("display", "BitmapData"), Value(other), Args(bad.data(), bad.size())).isUndefined());
     EXPECT_FALSE(bitmapDataPixels(Value(other)));
+    // A native object of another kind (or the prototype, which keeps the
+    // movie's hooks) stays what it is.
+    Value ct = p.make("geom", "ColorTransform", {});
+    EXPECT_TRUE(p.vm.call(p.cls("display", "BitmapData"), ct, Args(args.data(), args.size())).isUndefined());
+    EXPECT_FALSE(bitmapDataPixels(ct));
+    EXPECT_EQ(p.text(ct), "(redMultiplier=1, greenMultiplier=1, blueMultiplier=1, alphaMultiplier=1, redOffset=0, "
+                          "greenOffset=0, blueOffset=0, alphaOffset=0)");
+    EXPECT_TRUE(p.vm.call(p.cls("display", "BitmapData"), proto, Args(args.data(), args.size())).isUndefined());
 }
 
 // --- pixels alone --------------------------------------------------------------

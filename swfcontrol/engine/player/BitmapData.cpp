@@ -62,7 +62,8 @@ bool sizeAllowed(unsigned version, int32_t width, int32_t height)
 // was and answers false.
 bool attach(Vm& vm, Object* o, BitmapDataClass* cls, Args args)
 {
-    if (args.size() < 2)
+    // An object that is already another kind of native stays that kind.
+    if (args.size() < 2 || (o->native() && !dynamic_cast<BitmapDataState*>(o->native())))
         return false;
     int32_t width = vm.toInt32(args[0]), height = vm.toInt32(args[1]);
     if (!sizeAllowed(vm.version(), width, height))

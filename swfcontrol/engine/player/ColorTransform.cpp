@@ -30,6 +30,9 @@ constexpr Field kFields[] = {
 ColorTransformState* attach(Vm& vm, Object* o, Args args)
 {
     auto* state = dynamic_cast<ColorTransformState*>(o->native());
+    // An object that is already another kind of native stays that kind.
+    if (!state && o->native())
+        return nullptr;
     if (!state) {
         state = vm.heap().make<ColorTransformState>();
         o->setNative(state);
@@ -46,10 +49,7 @@ ColorTransformState* attach(Vm& vm, Object* o, Args args)
 Value colorTransformCall(Vm& vm, const Value& self, Args args)
 {
     Object* o = self.object();
-    if (!o)
-        return Value();
-    attach(vm, o, args);
-    return self;
+    return o && attach(vm, o, args) ? self : Value();
 }
 
 Value colorTransformConstruct(Vm& vm, NativeFunction& callee, Args args)

@@ -40,6 +40,9 @@ bool attach(Vm& vm, Object* o, const Value& clip)
     if (!c || c->kind() != Object::Kind::Display)
         return false;
     auto* state = dynamic_cast<TransformState*>(o->native());
+    // An object that is already another kind of native stays that kind.
+    if (!state && o->native())
+        return false;
     if (!state) {
         state = vm.heap().make<TransformState>();
         o->setNative(state);
