@@ -121,7 +121,7 @@ void ArrayObject::enumerateOwn(Vm& vm, std::vector<String*>& out)
         if (!(p.flags & DontEnum) && visibleTo(p.flags, vm.version()))
             all.push_back({p.seq, p.name, 0});
     });
-    std::sort(all.begin(), all.end(), [](const Named& a, const Named& b) { return a.seq > b.seq; });
+    std::sort(all.begin(), all.end(), [](const Named& a, const Named& b) { return a.seq < b.seq; });
     for (const Named& n : all)
         out.push_back(n.name ? n.name : vm.toName(Value(static_cast<double>(n.index))));
 }

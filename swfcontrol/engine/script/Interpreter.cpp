@@ -600,7 +600,9 @@ void Interpreter::setMember(const Value& object, const Value& name, const Value&
             return;
         }
     }
-    o->set(vm_, vm_.toName(name), v);
+    String* key = vm_.toName(name);
+    if (!key->empty()) // an empty name takes no value
+        o->set(vm_, key, v);
 }
 
 // Copies the arguments above the top in order, where they stay rooted
@@ -617,9 +619,20 @@ Value* Interpreter::layOutArguments(std::size_t argc, std::size_t below)
     return args;
 }
 
-Value Interpreter::callValue(const Value& fn, const Value& self, std::size_t argc, std::size_t below, Object* home)
+Value Interpreter::callValue(const Value& fnValue, const Value& selfValue, std::size_t argc, std::size_t below,
+                             Object* home)
 {
+    Value fn = fnValue, self = selfValue;
     Object* o = fn.object();
+    if (o && o->kind() == Object::Kind::Super) {
+        // super(): the constructor the prototype above was made for.
+        SuperObject* sup = static_cast<SuperObject*>(o);
+        fn = sup->constructor(vm_);
+        self = sup->self();
+        home = sup->home() ? sup->home()->proto() : nullptr;
+        o = fn.object();
+        at(below) = fn; // rooted for the call
+    }
     if (!o || !o->isFunction())
         return Value();
     Value* args = layOutArguments(argc, below);
@@ -1221,9 +1234,8 @@ void Interpreter::loop()
                 o->enumerate(vm_, names);
             drop(1);
             push(Value());
-            // The loop pops them: the first to visit goes on last.
-            for (auto it = names.rbegin(); it != names.rend(); ++it)
-                push(Value(*it));
+            for (String* s : names)
+                push(Value(s));
             break;
         }
 
@@ -1256,16 +1268,9 @@ void Interpreter::loop()
             Object* home = nullptr;
             bool emptyName = name.isUndefined() || (name.isString() && name.string()->empty());
             if (emptyName) {
+                // The object itself is called (super() among them).
                 fn = object;
-                Object* o = object.object();
-                if (o && o->kind() == Object::Kind::Super) {
-                    SuperObject* sup = static_cast<SuperObject*>(o);
-                    fn = sup->constructor(vm_);
-                    self = sup->self();
-                    home = sup->home() ? sup->home()->proto() : nullptr;
-                }
-                if (!home)
-                    self = Value();
+                self = Value();
             } else {
                 String* key = vm_.toName(name);
                 at(1) = Value(key);

@@ -433,10 +433,16 @@ static bool guarded(Vm& vm, unsigned& hostDepth, bool& disabled, F&& body)
     bool ok = true;
     try {
         body();
-    } catch (const ScriptThrow&) {
+    } catch (const ScriptThrow& thrown) {
         // An exception nothing caught ends the script quietly, as in the
         // release player.
+        if (vm.warn) {
+            Value v = thrown.value;
+            vm.warn("uncaught exception: " + vm.toString(v)->utf8());
+        }
     } catch (const ScriptAbort& abort) {
+        if (vm.warn)
+            vm.warn("script stopped: " + std::to_string(static_cast<int>(abort.reason)));
         if (hostDepth > 1) {
             --hostDepth;
             throw; // the outermost entry stops everything

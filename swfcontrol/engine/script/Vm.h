@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -226,6 +227,10 @@ public:
     }
 
     std::mt19937& random() { return random_; }
+
+    // Told of what stopped a script (an exception nothing caught, a limit),
+    // for tools that report it; none by default.
+    std::function<void(const std::string&)> warn;
 
     // Names the interpreter and the built-ins use often.
     struct Names {
