@@ -32,8 +32,28 @@ public:
     virtual double now() = 0;
     // The wall clock, as milliseconds since 1970 UTC, for `new Date()`.
     virtual double dateNow() = 0;
-    // Local time's offset from UTC in minutes at a UTC time, for Date.
+    // Local time's offset from UTC in minutes at a UTC time, for Date
+    // (east of Greenwich is positive: +345 for Nepal).
     virtual double localOffsetMinutes(double utcMs) = 0;
+
+    // What System.capabilities reports of the machine and the player.
+    struct SystemInfo {
+        double screenWidth = 1024, screenHeight = 768; // pixels
+        double screenDpi = 72;
+        const char* os = "Windows XP";
+        const char* language = "en"; // ISO 639-1, or "zh-CN" / "zh-TW"
+        const char* playerType = "ActiveX"; // or "StandAlone", "External", "PlugIn"
+    };
+    virtual SystemInfo systemInfo() { return SystemInfo(); }
+    // System.security.sandboxType for code of the movie that `clip` (may be
+    // null) belongs to: "remote", "localWithFile", "localWithNetwork" or
+    // "localTrusted". A local movie whose FileAttributes ask for the
+    // network is "localWithNetwork".
+    virtual const char* sandboxType(Object* clip)
+    {
+        (void)clip;
+        return "localWithFile";
+    }
 
     // `_root` as code on `clip` sees it (its _lockroot), and `_levelN`.
     virtual Object* root(Object* clip) = 0;
