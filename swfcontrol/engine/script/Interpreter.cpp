@@ -1279,10 +1279,10 @@ void Interpreter::loop()
             else
                 lookupSimple(name, fn, &holder);
             at(1) = fn;
-            // A function found on a `with` object runs with it as `this`.
-            bool withObject = holder && holder != vm_.global() && holder != localObject() &&
-                              holder != targetScopeObject();
-            Value r = callValue(fn, withObject ? Value(holder) : Value(), argc, 2, nullptr);
+            // A function found on a timeline or a `with` object runs with it
+            // as `this`; one among a function's locals has none.
+            bool local = holder && holder == localObject();
+            Value r = callValue(fn, holder && !local ? Value(holder) : Value(), argc, 2, nullptr);
             replace(argc + 2, r);
             break;
         }

@@ -87,6 +87,14 @@ public:
     Heap& heap() { return heap_; }
     Host& host() { return host_; }
     const VmLimits& limits() const { return limits_; }
+    // A movie's ScriptLimits tag: its recursion depth and time.
+    void setScriptLimits(unsigned maxRecursion, double sliceMilliseconds)
+    {
+        if (maxRecursion)
+            limits_.maxRecursion = maxRecursion;
+        if (sliceMilliseconds > 0)
+            limits_.sliceMilliseconds = sliceMilliseconds;
+    }
 
     // --- strings ---------------------------------------------------------
     String* str(std::u16string_view text) { return String::make(heap_, text); }
@@ -228,6 +236,24 @@ public:
 
     std::mt19937& random() { return random_; }
 
+    // Getters and setters nest only so deep; past it they are not called
+    // (the property reads as undefined), and the script goes on.
+    static constexpr unsigned kMaxAccessorNesting = 65;
+    struct AccessorCall {
+        explicit AccessorCall(Vm& vm) : vm(vm), allowed(vm.accessorDepth_ < kMaxAccessorNesting)
+        {
+            if (allowed)
+                ++vm.accessorDepth_;
+        }
+        ~AccessorCall()
+        {
+            if (allowed)
+                --vm.accessorDepth_;
+        }
+        Vm& vm;
+        bool allowed;
+    };
+
     // Told of what stopped a script (an exception nothing caught, a limit),
     // for tools that report it; none by default.
     std::function<void(const std::string&)> warn;
@@ -281,6 +307,7 @@ private:
     unsigned depth_ = 0;
     unsigned noCollect_ = 0;
     unsigned hostDepth_ = 0;
+    unsigned accessorDepth_ = 0;
 
     uint64_t steps_ = 0, nextCheck_ = 0;
     double sliceStart_ = 0;
