@@ -155,6 +155,16 @@ private:
     }
     std::size_t depth() { return static_cast<std::size_t>(sp_ - base_); }
 
+    // Register i: the frame's own, else one of the block's four below
+    // every call; null past those.
+    Value* reg(uint32_t i)
+    {
+        if (i < f_.registerCount)
+            return f_.registers + i;
+        Value* global = vm_.globalRegisters();
+        return global && i < 4 ? global + i : nullptr;
+    }
+
     double num(const Value& v) { return v.isNumber() ? v.number() : vm_.toNumber(v); }
     String* str(const Value& v) { return v.isString() ? v.string() : vm_.toString(v); }
     bool truth(const Value& v) { return v.isBoolean() ? v.boolean() : vm_.toBoolean(v); }
@@ -336,8 +346,8 @@ bool Interpreter::handleThrow(const Value& v)
             f_.scope = r.savedScope;
             f_.pc = t.catchBegin;
             if (t.catchInRegister) {
-                if (t.catchRegister < f_.registerCount)
-                    f_.registers[t.catchRegister] = v;
+                if (Value* r = reg(t.catchRegister))
+                    *r = v;
             } else if (t.catchName) {
                 // The catch variable is a local of the function, or of the
                 // timeline outside one.
@@ -473,10 +483,57 @@ Object* Interpreter::resolvePath(std::u16string_view path, Object* from, bool& o
     return at;
 }
 
-// "path:var", "path.var" and "/path/var" name a variable on a clip.
+// "path:var" and "/path/var" name a variable on a clip, the path taken
+// from the target. "a.b.c" is looked for scope by scope: the first scope
+// where a.b leads to an object that has c gives it, or else the first
+// where a.b leads to an object.
 bool Interpreter::splitVariable(String* name, Object*& object, String*& var)
 {
     std::u16string_view v = name->view();
+    object = nullptr;
+    if (v.find_first_of(u"/:") == std::u16string_view::npos) {
+        std::size_t cut = v.find_last_of(u'.');
+        var = vm_.intern(v.substr(cut + 1));
+        std::u16string_view path = v.substr(0, cut);
+        std::size_t dot = path.find(u'.');
+        String* first = vm_.intern(path.substr(0, dot));
+        std::u16string_view rest = dot == std::u16string_view::npos ? std::u16string_view() : path.substr(dot + 1);
+        auto walk = [&](Object* o) -> Object* {
+            std::size_t i = 0;
+            while (o && i < rest.size()) {
+                std::size_t end = rest.find(u'.', i);
+                if (end == std::u16string_view::npos)
+                    end = rest.size();
+                o = o->get(vm_, vm_.intern(rest.substr(i, end - i))).object();
+                i = end + 1;
+            }
+            return o;
+        };
+        bool cs = vm_.caseSensitive();
+        auto is = [&](String* known) { return cs ? first == known : first->folded() == known->folded(); };
+        if (is(n_.this_) || is(n_._global) || is(n_._root) ||
+            (first->length() > 6 && first->folded()->view().substr(0, 6) == u"_level")) {
+            Value base;
+            lookupSimple(first, base);
+            object = walk(base.object());
+            return true;
+        }
+        Object* fallback = nullptr;
+        for (Scope* s = f_.scope; s; s = s->parent) {
+            Value head;
+            if (!s->object || !s->object->lookup(vm_, first, head) || !head.object())
+                continue;
+            Object* o = walk(head.object());
+            if (o && o->hasProperty(vm_, var)) {
+                object = o;
+                return true;
+            }
+            if (o && !fallback)
+                fallback = o;
+        }
+        object = fallback;
+        return true;
+    }
     std::size_t cut = v.find_last_of(u":.");
     if (cut == std::u16string_view::npos) {
         // "/a/b" alone names the clip itself; "/a/b" as a variable path
@@ -486,8 +543,7 @@ bool Interpreter::splitVariable(String* name, Object*& object, String*& var)
             return false;
     }
     bool ok;
-    Object* o = cut == 0 ? vm_.host().root(f_.base) : resolvePath(v.substr(0, cut), f_.target ? f_.target : f_.base, ok);
-    object = o;
+    object = cut == 0 ? vm_.host().root(f_.base) : resolvePath(v.substr(0, cut), f_.target ? f_.target : f_.base, ok);
     var = vm_.intern(v.substr(cut + 1));
     return true;
 }
@@ -1080,9 +1136,11 @@ void Interpreter::loop()
             for (uint32_t i = 0; i < ins.n; ++i, ++item) {
                 switch (item->kind) {
                 case PushItem::Literal: push(item->value); break;
-                case PushItem::Register:
-                    push(item->index < f_.registerCount ? f_.registers[item->index] : Value());
+                case PushItem::Register: {
+                    Value* r = reg(item->index);
+                    push(r ? *r : Value());
                     break;
+                }
                 case PushItem::Constant:
                     push(f_.pool && item->index < f_.pool->strings.size() ? Value(f_.pool->strings[item->index])
                                                                            : Value());
@@ -1095,12 +1153,12 @@ void Interpreter::loop()
         case ActPushDuplicate: push(at(1)); break;
         case ActStackSwap: std::swap(at(1), at(2)); break;
         case ActStoreRegister:
-            if (ins.a < f_.registerCount)
-                f_.registers[ins.a] = at(1);
+            if (Value* r = reg(ins.a))
+                *r = at(1);
             break;
         case OpStoreRegisterPop:
-            if (ins.a < f_.registerCount)
-                f_.registers[ins.a] = at(1);
+            if (Value* r = reg(ins.a))
+                *r = at(1);
             drop(1);
             f_.pc = pc + 2;
             break;
@@ -1463,14 +1521,18 @@ void Vm::runBlock(CodeBlock& code, Object* target)
     f.registerCount = 4;
     FrameLink link(*this, f);
     unsigned version = version_;
+    Value* globals = globalRegisters_;
     version_ = f.version;
+    globalRegisters_ = f.registers;
     try {
         Interpreter(*this, f).run();
     } catch (...) {
         version_ = version;
+        globalRegisters_ = globals;
         throw;
     }
     version_ = version;
+    globalRegisters_ = globals;
 }
 
 Value Vm::runFunction(ScriptFunction& fn, const Value& self, Args args, Object* home)

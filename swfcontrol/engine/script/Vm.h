@@ -223,6 +223,9 @@ public:
         *sp_++ = v;
     }
     Value* allocateRegisters(uint32_t count);
+    // The four registers of the block running at the bottom of the calls:
+    // functions reach them through register numbers past their own.
+    Value* globalRegisters() const { return globalRegisters_; }
     void freeRegisters(uint32_t count) { regTop_ -= count; }
     unsigned depth() const { return depth_; }
     void enter(Frame& f);
@@ -308,6 +311,7 @@ private:
     unsigned noCollect_ = 0;
     unsigned hostDepth_ = 0;
     unsigned accessorDepth_ = 0;
+    Value* globalRegisters_ = nullptr;
 
     uint64_t steps_ = 0, nextCheck_ = 0;
     double sliceStart_ = 0;
