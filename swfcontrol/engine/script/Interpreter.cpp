@@ -1028,10 +1028,16 @@ void Interpreter::loop()
         case ActEndDrag: host.stopDrag(); break;
         case ActTrace: {
             const Value& v = at(1);
-            if (v.isUndefined())
+            if (v.isUndefined()) {
                 host.trace(u"undefined");
-            else
-                host.trace(str(v)->view());
+            } else {
+                // The log ends a line at every carriage return.
+                std::u16string line(str(v)->view());
+                for (char16_t& c : line)
+                    if (c == '\r')
+                        c = '\n';
+                host.trace(line);
+            }
             drop(1);
             break;
         }
@@ -1547,7 +1553,9 @@ Value Vm::runFunction(ScriptFunction& fn, const Value& self, Args args, Object* 
     f.target = f.base = fn.target();
     f.self = self;
     f.callee = &fn;
-    f.version = f.code->version();
+    // Functions are SWF 5 code, whatever the movie: in SWF 4 movies they
+    // keep SWF 5's Booleans and division.
+    f.version = std::max(5u, f.code->version());
     f.stackBase = static_cast<std::size_t>(sp_ - stack_.get());
     uint32_t registers = info.v2 ? std::max<uint32_t>(info.registerCount, 1) : 4;
     f.registers = allocateRegisters(registers);

@@ -252,7 +252,11 @@ String* Vm::toString(const Value& v)
     switch (v.type()) {
     case Value::Type::Undefined: return version_ >= 7 ? n.undefined : n.empty;
     case Value::Type::Null: return n.null_;
-    case Value::Type::Boolean: return v.boolean() ? n.true_ : n.false_;
+    case Value::Type::Boolean:
+        // SWF 4 has no Booleans: they read as the numbers they stand for.
+        if (version_ < 5)
+            return numberStrings_[v.boolean() ? 1 : 0];
+        return v.boolean() ? n.true_ : n.false_;
     case Value::Type::Number: return numberToString(v.number());
     case Value::Type::String: return v.string();
     case Value::Type::Object: {
@@ -436,9 +440,12 @@ static bool guarded(Vm& vm, unsigned& hostDepth, bool& disabled, F&& body)
     } catch (const ScriptThrow& thrown) {
         // An exception nothing caught ends the script quietly, as in the
         // release player.
-        if (vm.warn) {
-            Value v = thrown.value;
-            vm.warn("uncaught exception: " + vm.toString(v)->utf8());
+        // The debugging player logs it where trace() writes.
+        Value v = thrown.value;
+        try {
+            std::u16string line = u"Warning: Uncaught exception, " + std::u16string(vm.toString(v)->view());
+            vm.host().trace(line);
+        } catch (...) {
         }
     } catch (const ScriptAbort& abort) {
         if (vm.warn)
