@@ -392,12 +392,25 @@ Object* Interpreter::localObject()
     return nullptr;
 }
 
+// `var`: a `with` object that has the name itself takes it; otherwise the
+// function's locals, or outside a function the timeline.
 void Interpreter::defineLocal(String* name, const Value& v)
 {
-    if (Object* locals = localObject())
-        locals->set(vm_, name, v);
-    else
-        targetScopeObject()->set(vm_, name, v);
+    for (Scope* s = f_.scope; s; s = s->parent) {
+        if (s->kind == Scope::Kind::With) {
+            if (s->object && s->object->hasOwn(vm_, name)) {
+                s->object->set(vm_, name, v);
+                return;
+            }
+            continue;
+        }
+        if (s->kind == Scope::Kind::Local || s->kind == Scope::Kind::Target) {
+            s->object->set(vm_, name, v);
+            return;
+        }
+        break;
+    }
+    targetScopeObject()->set(vm_, name, v);
 }
 
 bool Interpreter::lookupSimple(String* name, Value& out, Object** holder)
