@@ -52,6 +52,10 @@ void ArrayObject::assign(Vm& vm, const std::vector<Value>& values)
 
 bool ArrayObject::getOwn(Vm& vm, String* name, Object* receiver, Value& out)
 {
+    // Properties of the table (addProperty on "length" or an index) come
+    // first.
+    if (table().size() && Object::getOwn(vm, name, receiver, out))
+        return true;
     int32_t i = name->arrayIndex();
     if (i >= 0) {
         if (has(static_cast<std::size_t>(i))) {
@@ -62,11 +66,13 @@ bool ArrayObject::getOwn(Vm& vm, String* name, Object* receiver, Value& out)
         out = Value(static_cast<double>(elements_.size()));
         return true;
     }
-    return Object::getOwn(vm, name, receiver, out);
+    return !table().size() && Object::getOwn(vm, name, receiver, out); // __proto__
 }
 
 bool ArrayObject::setOwn(Vm& vm, String* name, const Value& value)
 {
+    if (table().size() && table().find(name, vm.caseSensitive()))
+        return false;
     int32_t i = name->arrayIndex();
     if (i >= 0) {
         put(vm, static_cast<std::size_t>(i), value);
@@ -115,7 +121,7 @@ void ArrayObject::enumerateOwn(Vm& vm, std::vector<String*>& out)
         if (!(p.flags & DontEnum) && visibleTo(p.flags, vm.version()))
             all.push_back({p.seq, p.name, 0});
     });
-    std::sort(all.begin(), all.end(), [](const Named& a, const Named& b) { return a.seq > b.seq; });
+    std::sort(all.begin(), all.end(), [](const Named& a, const Named& b) { return a.seq < b.seq; });
     for (const Named& n : all)
         out.push_back(n.name ? n.name : vm.toName(Value(static_cast<double>(n.index))));
 }

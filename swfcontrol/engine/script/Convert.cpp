@@ -143,9 +143,20 @@ double parseNumber(std::u16string_view s, unsigned version)
     std::size_t i = 0, n = s.size();
     while (i < n && isWhite(s[i]))
         ++i;
+    if (version < 5) {
+        // SWF 4 reads the decimal number the text starts with, or 0.
+        double v = readDecimal(s, i);
+        return std::isnan(v) ? 0 : v;
+    }
     if (i == n)
-        return version < 5 ? 0 : nan;
-    // "0x" hex and leading-zero octal, as whole integers.
+        return nan;
+    if (version < 6) {
+        double v = readDecimal(s, i);
+        while (i < n && isWhite(s[i]))
+            ++i;
+        return i == n ? v : nan;
+    }
+    // "0x" hex and leading-zero octal (from SWF 6), as whole integers.
     std::size_t j = i;
     bool negative = false;
     if (j < n && (s[j] == '-' || s[j] == '+'))
@@ -183,30 +194,41 @@ double parseNumber(std::u16string_view s, unsigned version)
 double parseIntPrefix(std::u16string_view s, int radix, bool radixGiven)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
+    if (radixGiven && (radix < 2 || radix > 36))
+        return nan;
     std::size_t i = 0, n = s.size();
+    // "0x" counts only at the very start; a sign may follow it.
+    bool hex = n >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
+    if (hex) {
+        i = 2;
+        if (!radixGiven)
+            radix = 16;
+    }
     while (i < n && isWhite(s[i]))
         ++i;
     bool negative = false;
     if (i < n && (s[i] == '-' || s[i] == '+'))
         negative = s[i++] == '-';
-    if (!radixGiven) {
+    if (!hex && !radixGiven) {
         radix = 10;
-        if (i + 1 < n && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-            radix = 16;
-            i += 2;
-        } else if (i + 1 < n && s[i] == '0') {
-            // A leading zero reads octal when what follows is all octal.
+        // A leading zero reads octal when the rest is all octal digits,
+        // with nothing but a sign before it.
+        bool unpadded = i == (negative || (n && s[0] == '+') ? 1u : 0u);
+        if (unpadded && i + 1 < n && s[i] == '0') {
             bool octal = true;
             for (std::size_t k = i; k < n && octal; ++k)
                 octal = s[k] >= '0' && s[k] <= '7';
             if (octal)
                 radix = 8;
         }
-    } else {
-        if (radix < 2 || radix > 36)
+    }
+    bool signed_ = i == 1 && (s[0] == '-' || s[0] == '+');
+    if (!hex && signed_ && i + 1 < n && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+        // A sign before "0x": Flash Player drops the sign and reads the x
+        // as a digit, or gives NaN where it is none.
+        if (radix <= 33)
             return nan;
-        if (radix == 16 && i + 1 < n && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X'))
-            i += 2;
+        negative = false;
     }
     double v = 0;
     bool any = false;

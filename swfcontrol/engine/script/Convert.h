@@ -15,8 +15,8 @@ std::string numberToAscii(double d);
 std::u16string numberToRadix(double d, int radix);
 
 // A string as a Number: decimal with an optional exponent, "0x" hex and
-// leading-zero octal, surrounding white space allowed; NaN for the rest
-// ("" gives 0 before SWF 5).
+// leading-zero octal, surrounding white space allowed; NaN for the rest.
+// SWF 4 reads the decimal number the text starts with, 0 when none.
 double parseNumber(std::u16string_view s, unsigned version);
 // parseInt and parseFloat: the longest number at the start of the text.
 double parseIntPrefix(std::u16string_view s, int radix, bool radixGiven);

@@ -600,7 +600,9 @@ void Interpreter::setMember(const Value& object, const Value& name, const Value&
             return;
         }
     }
-    o->set(vm_, vm_.toName(name), v);
+    String* key = vm_.toName(name);
+    if (!key->empty()) // an empty name takes no value
+        o->set(vm_, key, v);
 }
 
 // Copies the arguments above the top in order, where they stay rooted
@@ -617,9 +619,20 @@ Value* Interpreter::layOutArguments(std::size_t argc, std::size_t below)
     return args;
 }
 
-Value Interpreter::callValue(const Value& fn, const Value& self, std::size_t argc, std::size_t below, Object* home)
+Value Interpreter::callValue(const Value& fnValue, const Value& selfValue, std::size_t argc, std::size_t below,
+                             Object* home)
 {
+    Value fn = fnValue, self = selfValue;
     Object* o = fn.object();
+    if (o && o->kind() == Object::Kind::Super) {
+        // super(): the constructor the prototype above was made for.
+        SuperObject* sup = static_cast<SuperObject*>(o);
+        fn = sup->constructor(vm_);
+        self = sup->self();
+        home = sup->home() ? sup->home()->proto() : nullptr;
+        o = fn.object();
+        at(below) = fn; // rooted for the call
+    }
     if (!o || !o->isFunction())
         return Value();
     Value* args = layOutArguments(argc, below);
@@ -974,7 +987,12 @@ void Interpreter::loop()
                 replace(2, Value(a / b));
             break;
         }
-        case ActEquals: replace(2, boolResult(num(at(2)) == num(at(1)))); break;
+        case ActEquals: {
+            // The top converts first.
+            double b = num(at(1));
+            replace(2, boolResult(num(at(2)) == b));
+            break;
+        }
         case ActLess: replace(2, boolResult(num(at(2)) < num(at(1)))); break;
         case ActAnd: replace(2, boolResult(truth(at(2)) && truth(at(1)))); break;
         case ActOr: replace(2, boolResult(truth(at(2)) || truth(at(1)))); break;
@@ -1127,8 +1145,13 @@ void Interpreter::loop()
         case ActGetMember: replace(2, getMember(at(2), at(1))); break;
         case ActSetMember: setMember(at(3), at(2), at(1)); drop(3); break;
         case ActInitArray: {
-            std::size_t count = static_cast<std::size_t>(std::max(0.0, toInteger(num(at(1)))));
-            count = std::min(count, depth() - 1);
+            double wanted = toInteger(num(at(1)));
+            // A count past what the stack holds makes nothing and takes nothing.
+            if (wanted < 0 || wanted > static_cast<double>(depth() - 1)) {
+                replace(1, Value());
+                break;
+            }
+            std::size_t count = static_cast<std::size_t>(wanted);
             ArrayObject* a = vm_.newArray();
             Value av(a);
             for (std::size_t i = 0; i < count; ++i)
@@ -1137,12 +1160,16 @@ void Interpreter::loop()
             break;
         }
         case ActInitObject: {
-            std::size_t pairs = static_cast<std::size_t>(std::max(0.0, toInteger(num(at(1)))));
-            pairs = std::min(pairs, (depth() - 1) / 2);
+            double wanted = toInteger(num(at(1)));
+            if (wanted < 0 || wanted * 2 > static_cast<double>(depth() - 1)) {
+                replace(1, Value());
+                break;
+            }
+            std::size_t pairs = static_cast<std::size_t>(wanted);
             Object* o = vm_.newObject();
             Value ov(o);
-            for (std::size_t i = pairs; i-- > 0;) {
-                // Pairs are defined as they were pushed, name then value.
+            // The pair on top is set first.
+            for (std::size_t i = 0; i < pairs; ++i) {
                 String* name = vm_.toName(at(2 + 2 * i + 1));
                 o->set(vm_, name, at(2 + 2 * i));
             }
@@ -1241,16 +1268,9 @@ void Interpreter::loop()
             Object* home = nullptr;
             bool emptyName = name.isUndefined() || (name.isString() && name.string()->empty());
             if (emptyName) {
+                // The object itself is called (super() among them).
                 fn = object;
-                Object* o = object.object();
-                if (o && o->kind() == Object::Kind::Super) {
-                    SuperObject* sup = static_cast<SuperObject*>(o);
-                    fn = sup->constructor(vm_);
-                    self = sup->self();
-                    home = sup->home() ? sup->home()->proto() : nullptr;
-                }
-                if (!home)
-                    self = Value();
+                self = Value();
             } else {
                 String* key = vm_.toName(name);
                 at(1) = Value(key);
@@ -1387,7 +1407,9 @@ void Interpreter::loop()
         }
         case ActBitURShift: {
             uint32_t shift = static_cast<uint32_t>(vm_.toInt32(at(1))) & 31;
-            replace(2, Value(static_cast<double>(static_cast<uint32_t>(vm_.toInt32(at(2))) >> shift)));
+            uint32_t r = static_cast<uint32_t>(vm_.toInt32(at(2))) >> shift;
+            // Players up to SWF 8 give the bits back as a signed number.
+            replace(2, f_.version <= 8 ? Value(static_cast<int32_t>(r)) : Value(static_cast<double>(r)));
             break;
         }
         default: break; // actions of later players, or none at all

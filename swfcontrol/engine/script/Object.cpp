@@ -343,13 +343,10 @@ bool Object::hasProperty(Vm& vm, String* name)
 
 void Object::enumerateOwn(Vm& vm, std::vector<String*>& out)
 {
-    // Flash Player lists the newest first.
-    std::size_t first = out.size();
     props_.forEach([&](Property& p) {
         if (!(p.flags & DontEnum) && visibleTo(p.flags, vm.version()))
             out.push_back(p.name);
     });
-    std::reverse(out.begin() + static_cast<std::ptrdiff_t>(first), out.end());
 }
 
 void Object::enumerate(Vm& vm, std::vector<String*>& out)

@@ -130,8 +130,9 @@ public:
     bool remove(Vm& vm, String* name);
     bool hasOwn(Vm& vm, String* name);
     bool hasProperty(Vm& vm, String* name); // here or on a prototype
-    // The names for..in visits: own and inherited enumerable ones, each
-    // once, as Flash Player lists them.
+    // The names for..in visits, each once: the object's own enumerable
+    // names, oldest first, then each prototype's. ActionEnumerate pushes
+    // them in this order, so a loop visits them last to first.
     void enumerate(Vm& vm, std::vector<String*>& out);
 
     // Defines or redefines an own plain property, whatever was there.
@@ -164,7 +165,7 @@ public:
     virtual bool setOwn(Vm& vm, String* name, const Value& value);
     virtual bool hasOwnSpecial(Vm& vm, String* name);
     virtual bool removeOwn(Vm& vm, String* name);
-    // Own enumerable names, appended.
+    // Own enumerable names, appended oldest first.
     virtual void enumerateOwn(Vm& vm, std::vector<String*>& out);
 
     // typeof.

@@ -84,7 +84,8 @@ void Vm::installGlobals()
 {
     protos.object = heap_.make<Object>(nullptr);
     protos.function = heap_.make<Object>(protos.object);
-    global_ = heap_.make<Object>(protos.object);
+    // The global object is bare: no prototype, so no toString of its own.
+    global_ = heap_.make<Object>(nullptr);
     registry_ = heap_.make<Object>(nullptr);
     installObjectClass(*this);
     installFunctionClass(*this);
@@ -192,30 +193,37 @@ void Vm::constant(Object* on, std::string_view constantName, const Value& value,
 
 // --- conversions ---------------------------------------------------------------
 
-Value Vm::defaultValueOf(Object* o, Hint hint)
+// What valueOf or toString gives; undefined, with `found` false, when the
+// object has neither as a function (a bare object).
+Value Vm::defaultValueOf(Object* o, Hint hint, bool& found)
 {
+    found = true;
     Value special;
     if (o->defaultValue(*this, hint == Hint::String, special))
         return special;
     String* order[2] = {n.valueOf, n.toString_};
     if (hint == Hint::String || (hint == Hint::None && o->kind() == Object::Kind::Date))
         std::swap(order[0], order[1]);
+    bool any = false;
     for (String* method : order) {
         Value f = o->get(*this, method);
         if (f.isObject() && f.object()->isFunction()) {
+            any = true;
             Value r = call(f, Value(o), Args());
             if (r.isPrimitive())
                 return r;
         }
     }
-    return Value(strAscii(o->isFunction() ? "[type Function]" : "[type Object]"));
+    found = any;
+    return Value();
 }
 
 Value Vm::toPrimitive(const Value& v, Hint hint)
 {
     if (v.isPrimitive())
         return v;
-    return defaultValueOf(v.object(), hint);
+    bool found;
+    return defaultValueOf(v.object(), hint, found);
 }
 
 double Vm::toNumber(const Value& v)
@@ -250,8 +258,11 @@ String* Vm::toString(const Value& v)
     case Value::Type::Number: return numberToString(v.number());
     case Value::Type::String: return v.string();
     case Value::Type::Object: {
-        Value p = toPrimitive(v, Hint::String);
-        return p.isObject() ? strAscii("[type Object]") : toString(p);
+        bool found;
+        Value p = defaultValueOf(v.object(), Hint::String, found);
+        if (!found)
+            return strAscii(v.object()->isFunction() ? "[type Function]" : "[type Object]");
+        return toString(p);
     }
     }
     return n.empty;
@@ -424,10 +435,16 @@ static bool guarded(Vm& vm, unsigned& hostDepth, bool& disabled, F&& body)
     bool ok = true;
     try {
         body();
-    } catch (const ScriptThrow&) {
+    } catch (const ScriptThrow& thrown) {
         // An exception nothing caught ends the script quietly, as in the
         // release player.
+        if (vm.warn) {
+            Value v = thrown.value;
+            vm.warn("uncaught exception: " + vm.toString(v)->utf8());
+        }
     } catch (const ScriptAbort& abort) {
+        if (vm.warn)
+            vm.warn("script stopped: " + std::to_string(static_cast<int>(abort.reason)));
         if (hostDepth > 1) {
             --hostDepth;
             throw; // the outermost entry stops everything

@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -228,6 +229,10 @@ public:
 
     std::mt19937& random() { return random_; }
 
+    // Told of what stopped a script (an exception nothing caught, a limit),
+    // for tools that report it; none by default.
+    std::function<void(const std::string&)> warn;
+
     // Names the interpreter and the built-ins use often.
     struct Names {
         String *empty, *length, *prototype, *constructor, *__constructor__, *__proto__, *__resolve, *toString_,
@@ -276,7 +281,7 @@ public:
 private:
     void installGlobals();
     void checkBudget();
-    Value defaultValueOf(Object* o, Hint hint);
+    Value defaultValueOf(Object* o, Hint hint, bool& found);
 
     Host& host_;
     VmLimits limits_;

@@ -4,6 +4,23 @@
 
 namespace swf {
 
+uint16_t MovieDefinition::exported(const std::string& name) const
+{
+    auto it = exports_.find(name);
+    if (it != exports_.end())
+        return it->second;
+    for (const auto& e : exports_) {
+        if (e.first.size() != name.size())
+            continue;
+        bool same = true;
+        for (std::size_t i = 0; i < name.size() && same; ++i)
+            same = std::tolower(static_cast<unsigned char>(e.first[i])) == std::tolower(static_cast<unsigned char>(name[i]));
+        if (same)
+            return e.second;
+    }
+    return 0;
+}
+
 int64_t Timeline::frameOfLabel(const std::string& label) const
 {
     auto it = labels.find(label);
@@ -136,6 +153,35 @@ void MovieDefinition::readTags(const uint8_t* data, std::size_t size, Timeline& 
             // A movie that declares ActionScript 3 runs no AVM1 actions.
             if (!actionScript3_)
                 frame.actions.emplace_back(tag.body, tag.body + tag.size);
+            break;
+        case TagDoInitAction:
+            if (isRoot && !actionScript3_) {
+                InitAction init;
+                init.spriteId = r.u16();
+                if (!r.failed()) {
+                    init.actions.assign(r.current(), r.current() + r.remaining());
+                    frame.initActions.push_back(std::move(init));
+                }
+            }
+            break;
+        case TagExportAssets: {
+            uint16_t count = r.u16();
+            for (uint16_t i = 0; i < count && !r.failed(); ++i) {
+                uint16_t id = r.u16();
+                std::string name = r.string();
+                if (!r.failed() && !exports_.count(name))
+                    exports_[name] = id;
+            }
+            break;
+        }
+        case TagScriptLimits:
+            if (isRoot) {
+                uint16_t recursion = r.u16(), timeout = r.u16();
+                if (!r.failed()) {
+                    maxRecursion_ = recursion;
+                    scriptTimeout_ = timeout;
+                }
+            }
             break;
         case TagFileAttributes:
             if (isRoot)

@@ -28,9 +28,16 @@ struct DisplayOp {
     uint16_t removeDepth = 0;
 };
 
+// DoInitAction: runs once, before the frame that carries it, for a sprite.
+struct InitAction {
+    uint16_t spriteId = 0;
+    std::vector<uint8_t> actions;
+};
+
 struct Frame {
     std::vector<DisplayOp> ops;
     std::vector<std::vector<uint8_t>> actions; // DoAction bodies, in tag order
+    std::vector<InitAction> initActions;       // the root timeline's only
 };
 
 struct Timeline {
@@ -75,6 +82,12 @@ public:
     const Timeline& root() const { return root_; }
     // Null for an id that names nothing.
     const Character* character(uint16_t id) const;
+    // ExportAssets: the character a linkage name names (matched exactly,
+    // then ignoring ASCII case); 0 when none.
+    uint16_t exported(const std::string& name) const;
+    // ScriptLimits: 0 where the movie sets none.
+    uint16_t maxRecursion() const { return maxRecursion_; }
+    uint16_t scriptTimeoutSeconds() const { return scriptTimeout_; }
 
     const Bitmap* bitmap(uint16_t id) override;
     const FontCharacter* font(uint16_t id) const override;
@@ -91,6 +104,9 @@ private:
     Timeline root_;
     std::unordered_map<uint16_t, std::unique_ptr<Character>> characters_;
     std::vector<uint16_t> fontIds_; // in definition order
+    std::map<std::string, uint16_t> exports_;
+    uint16_t maxRecursion_ = 0;
+    uint16_t scriptTimeout_ = 0;
     std::vector<uint8_t> jpegTables_;
     std::unordered_map<uint16_t, std::unique_ptr<Bitmap>> bitmaps_; // null: failed to decode
     LoadLimits limits_;

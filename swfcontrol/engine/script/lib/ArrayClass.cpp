@@ -159,10 +159,7 @@ Value join(Vm& vm, const Value& self, Args args)
     for (std::size_t i = 0; i < a->length(); ++i) {
         if (i)
             out += sep->view();
-        Value v = a->at(i);
-        // Holes and undefined are empty, in every version.
-        if (!v.isUndefined())
-            out += vm.toString(v)->view();
+        out += vm.toString(a->at(i))->view();
         if (out.size() > String::kMaxLength)
             throw ScriptAbort{ScriptAbort::Reason::Memory};
     }

@@ -15,9 +15,9 @@ namespace {
 Value parseIntFn(Vm& vm, const Value&, Args args)
 {
     if (args.empty())
-        return Value(std::nan(""));
+        return Value();
     String* s = vm.toString(args[0]);
-    bool radixGiven = args.size() > 1 && !args[1].isUndefined();
+    bool radixGiven = args.size() > 1;
     int radix = radixGiven ? vm.toInt32(args[1]) : 10;
     return Value(parseIntPrefix(s->view(), radix, radixGiven));
 }
@@ -25,7 +25,7 @@ Value parseIntFn(Vm& vm, const Value&, Args args)
 Value parseFloatFn(Vm& vm, const Value&, Args args)
 {
     if (args.empty())
-        return Value(std::nan(""));
+        return Value();
     return Value(parseFloatPrefix(vm.toString(args[0])->view()));
 }
 

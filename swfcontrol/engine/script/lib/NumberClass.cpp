@@ -115,36 +115,22 @@ Value mathPow(Vm& vm, const Value&, Args args)
     return Value(std::pow(x, y));
 }
 
+// Math.max and Math.min take two numbers: one alone compares with
+// undefined and gives NaN; none gives the identity.
 Value mathMax(Vm& vm, const Value&, Args args)
 {
     if (args.empty())
         return Value(-std::numeric_limits<double>::infinity());
-    double best = -std::numeric_limits<double>::infinity();
-    bool nan = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        double x = vm.toNumber(args[i]);
-        if (std::isnan(x))
-            nan = true;
-        else if (x > best)
-            best = x;
-    }
-    return Value(nan ? std::numeric_limits<double>::quiet_NaN() : best);
+    double x = vm.toNumber(args[0]), y = arg(vm, args, 1);
+    return Value(std::isnan(x) || std::isnan(y) ? std::numeric_limits<double>::quiet_NaN() : x > y ? x : y);
 }
 
 Value mathMin(Vm& vm, const Value&, Args args)
 {
     if (args.empty())
         return Value(std::numeric_limits<double>::infinity());
-    double best = std::numeric_limits<double>::infinity();
-    bool nan = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        double x = vm.toNumber(args[i]);
-        if (std::isnan(x))
-            nan = true;
-        else if (x < best)
-            best = x;
-    }
-    return Value(nan ? std::numeric_limits<double>::quiet_NaN() : best);
+    double x = vm.toNumber(args[0]), y = arg(vm, args, 1);
+    return Value(std::isnan(x) || std::isnan(y) ? std::numeric_limits<double>::quiet_NaN() : x < y ? x : y);
 }
 
 Value mathRandom(Vm& vm, const Value&, Args)
