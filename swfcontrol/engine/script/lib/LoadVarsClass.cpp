@@ -44,7 +44,8 @@ std::u16string urlDecode(Vm& vm, std::u16string_view text)
     return out;
 }
 
-// name=value&... for every enumerable variable, in for..in's order.
+// name=value&... for every enumerable variable, in the order for..in
+// visits them (the last enumerated first).
 Value loadVarsToString(Vm& vm, const Value& self, Args)
 {
     Object* o = self.object();
@@ -53,7 +54,8 @@ Value loadVarsToString(Vm& vm, const Value& self, Args)
     std::vector<String*> names;
     o->enumerate(vm, names);
     std::u16string out;
-    for (String* name : names) {
+    for (std::size_t i = names.size(); i-- > 0;) {
+        String* name = names[i];
         String* value = vm.toString(o->get(vm, name));
         if (!out.empty())
             out.push_back('&');

@@ -157,9 +157,11 @@ void appendAttributes(Vm& vm, XmlNode* n, std::u16string& out)
 {
     if (!n->attributes)
         return;
+    // In the order a for..in loop visits them: the last enumerated first.
     std::vector<String*> names;
     n->attributes->enumerate(vm, names);
-    for (String* key : names) {
+    for (std::size_t i = names.size(); i-- > 0;) {
+        String* key = names[i];
         String* v = vm.toString(n->attributes->get(vm, key));
         out.push_back(' ');
         out += key->view();
@@ -234,10 +236,8 @@ XmlNode* cloneShallow(Vm& vm, XmlNode* src)
         std::vector<String*> names;
         src->attributes->enumerate(vm, names);
         Object* to = attributesOf(vm, c);
-        // Enumeration lists the newest first: copied oldest first, the
-        // copy lists them in the same order.
-        for (std::size_t i = names.size(); i-- > 0;)
-            to->set(vm, names[i], src->attributes->get(vm, names[i]));
+        for (String* key : names)
+            to->set(vm, key, src->attributes->get(vm, key));
     }
     return c;
 }
@@ -273,9 +273,9 @@ public:
         e->name = vm_.str(name);
         if (!attributes.empty()) {
             Object* a = attributesOf(vm_, e);
-            // Flash Player lists a node's attributes as they were written,
-            // and for..in lists the newest first. Of two with one name the
-            // first written stays.
+            // for..in visits the newest first, and Flash Player's loops
+            // and toString see a node's attributes as they were written.
+            // Of two with one name the first written stays.
             for (std::size_t i = attributes.size(); i-- > 0;)
                 a->set(vm_, vm_.intern(attributes[i].name), Value(vm_.str(attributes[i].value)));
             String* idName = vm_.name("id");
