@@ -96,15 +96,18 @@ Object* attributesOf(Vm& vm, XmlNode* n)
     return n->attributes;
 }
 
-void syncChildren(Vm& vm, XmlNode* n)
+// Rewrites the array from the first child that moved: the length and
+// every element from there on, as an append sets one element.
+void syncChildren(Vm& vm, XmlNode* n, std::size_t from = 0)
 {
-    if (!n->childArray)
+    ArrayObject* a = n->childArray;
+    if (!a)
         return;
-    std::vector<Value> values;
-    values.reserve(n->children.size());
-    for (XmlNode* c : n->children)
-        values.push_back(Value(c->object));
-    n->childArray->assign(vm, values);
+    std::size_t count = n->children.size();
+    if (a->length() != count)
+        a->setLength(vm, count);
+    for (std::size_t i = from; i < count; ++i)
+        a->put(vm, i, Value(n->children[i]->object));
 }
 
 void renumber(XmlNode* n, std::size_t from)
@@ -120,7 +123,7 @@ void insertChild(Vm& vm, XmlNode* parent, XmlNode* child, std::size_t at)
     parent->children.insert(parent->children.begin() + static_cast<std::ptrdiff_t>(at), child);
     child->parent = parent;
     renumber(parent, at);
-    syncChildren(vm, parent);
+    syncChildren(vm, parent, at);
 }
 
 void detach(Vm& vm, XmlNode* child)
@@ -128,11 +131,12 @@ void detach(Vm& vm, XmlNode* child)
     XmlNode* parent = child->parent;
     if (!parent)
         return;
-    parent->children.erase(parent->children.begin() + static_cast<std::ptrdiff_t>(child->index));
+    std::size_t at = child->index;
+    parent->children.erase(parent->children.begin() + static_cast<std::ptrdiff_t>(at));
     child->parent = nullptr;
     child->index = 0;
-    renumber(parent, 0);
-    syncChildren(vm, parent);
+    renumber(parent, at);
+    syncChildren(vm, parent, at);
 }
 
 // Whether `child` may go under `parent`: not into itself, and not below
@@ -270,7 +274,8 @@ public:
         if (++count_ > kMaxParsedNodes)
             return false;
         XmlNode* e = makeNode(vm_, ElementNode);
-        e->name = vm_.str(name);
+        // Names repeat through a document: one string each.
+        e->name = vm_.intern(name);
         if (!attributes.empty()) {
             Object* a = attributesOf(vm_, e);
             // for..in visits the newest first, and Flash Player's loops

@@ -80,7 +80,8 @@ private:
             if (white)
                 return XmlOk;
         }
-        return sink_.text(decodeXmlEntities(raw)) ? XmlOk : XmlOutOfMemory;
+        bool plain = raw.find(u'&') == std::u16string_view::npos;
+        return sink_.text(plain ? raw : std::u16string_view(decodeXmlEntities(raw))) ? XmlOk : XmlOutOfMemory;
     }
 
     // Something that starts with '<'.
