@@ -255,10 +255,12 @@ XmlNode* cloneTree(Vm& vm, XmlNode* src, bool deep)
     while (!work.empty()) {
         std::pair<XmlNode*, XmlNode*> p = work.back();
         work.pop_back();
+        // Copying attributes may run script that changes the source.
         for (std::size_t i = 0; i < p.first->children.size(); ++i) {
-            XmlNode* c = cloneShallow(vm, p.first->children[i]);
+            XmlNode* from = p.first->children[i];
+            XmlNode* c = cloneShallow(vm, from);
             insertChild(vm, p.second, c, p.second->children.size());
-            work.push_back({p.first->children[i], c});
+            work.push_back({from, c});
         }
     }
     return root;
