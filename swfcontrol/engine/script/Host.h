@@ -33,8 +33,8 @@ struct UrlRequest {
     std::string body; // a POST's data, encoded as the movie's text is
     std::u16string contentType;
     std::vector<std::pair<std::u16string, std::u16string>> headers; // addRequestHeader's
-    // send(): the browser window the answer goes to, and the script hears
-    // nothing back. Empty for a load.
+    // A send's browser window for the answer (empty: the answer is
+    // dropped); the script hears nothing back. Empty for a load.
     std::u16string window;
 };
 
@@ -48,8 +48,28 @@ public:
     virtual double now() = 0;
     // The wall clock, as milliseconds since 1970 UTC, for `new Date()`.
     virtual double dateNow() = 0;
-    // Local time's offset from UTC in minutes at a UTC time, for Date.
+    // Local time's offset from UTC in minutes at a UTC time, for Date
+    // (east of Greenwich is positive: +345 for Nepal).
     virtual double localOffsetMinutes(double utcMs) = 0;
+
+    // What System.capabilities reports of the machine and the player.
+    struct SystemInfo {
+        double screenWidth = 1024, screenHeight = 768; // pixels
+        double screenDpi = 72;
+        const char* os = "Windows XP";
+        const char* language = "en"; // ISO 639-1, or "zh-CN" / "zh-TW"
+        const char* playerType = "ActiveX"; // or "StandAlone", "External", "PlugIn"
+    };
+    virtual SystemInfo systemInfo() { return SystemInfo(); }
+    // System.security.sandboxType for code of the movie that `clip` (may be
+    // null) belongs to: "remote", "localWithFile", "localWithNetwork" or
+    // "localTrusted". A local movie whose FileAttributes ask for the
+    // network is "localWithNetwork".
+    virtual const char* sandboxType(Object* clip)
+    {
+        (void)clip;
+        return "localWithFile";
+    }
 
     // `_root` as code on `clip` sees it (its _lockroot), and `_levelN`.
     virtual Object* root(Object* clip) = 0;

@@ -93,7 +93,10 @@ struct FrameLink {
 
 class Interpreter {
 public:
-    Interpreter(Vm& vm, Frame& f) : vm_(vm), f_(f), n_(vm.n) {}
+    Interpreter(Vm& vm, Frame& f)
+        : vm_(vm), f_(f), n_(vm.n), sp_(vm.sp()), base_(vm.stackBase() + f.stackBase), code_(f.code->code().data())
+    {
+    }
 
     void run()
     {
@@ -111,47 +114,50 @@ public:
 
 private:
     // --- the stack -------------------------------------------------------
-    Value* base() { return vm_.stackBase() + f_.stackBase; }
+    Value* base() { return base_; }
     // The n-th value from the top (1 is the top), undefined below the frame.
     Value& at(std::size_t n)
     {
-        Value*& sp = vm_.sp();
-        if (static_cast<std::size_t>(sp - base()) < n) {
-            // Reads past what this frame pushed are undefined: pad below.
-            std::size_t missing = n - static_cast<std::size_t>(sp - base());
-            if (static_cast<std::size_t>(vm_.stackLimit() - sp) < missing)
-                throw ScriptAbort{ScriptAbort::Reason::Stack};
-            std::memmove(base() + missing, base(), static_cast<std::size_t>(sp - base()) * sizeof(Value));
-            for (std::size_t i = 0; i < missing; ++i)
-                base()[i] = Value();
-            sp += missing;
-        }
-        return sp[-static_cast<std::ptrdiff_t>(n)];
+        if (static_cast<std::size_t>(sp_ - base_) < n)
+            pad(n);
+        return sp_[-static_cast<std::ptrdiff_t>(n)];
+    }
+    // Reads past what this frame pushed are undefined: pads below.
+    void pad(std::size_t n)
+    {
+        std::size_t have = static_cast<std::size_t>(sp_ - base_);
+        std::size_t missing = n - have;
+        if (static_cast<std::size_t>(vm_.stackLimit() - sp_) < missing)
+            throw ScriptAbort{ScriptAbort::Reason::Stack};
+        std::memmove(base_ + missing, base_, have * sizeof(Value));
+        for (std::size_t i = 0; i < missing; ++i)
+            base_[i] = Value();
+        sp_ += missing;
     }
     void drop(std::size_t n)
     {
-        Value*& sp = vm_.sp();
-        std::size_t have = static_cast<std::size_t>(sp - base());
-        sp -= n < have ? n : have;
+        std::size_t have = static_cast<std::size_t>(sp_ - base_);
+        sp_ -= n < have ? n : have;
     }
-    Value pop()
-    {
-        Value*& sp = vm_.sp();
-        return sp > base() ? *--sp : Value();
-    }
+    Value pop() { return sp_ > base_ ? *--sp_ : Value(); }
     void push(const Value& v) { vm_.push(v); }
     // Replaces the top n values with one.
     void replace(std::size_t n, const Value& v)
     {
+        if (static_cast<std::size_t>(sp_ - base_) >= n && n > 0) {
+            sp_[-static_cast<std::ptrdiff_t>(n)] = v;
+            sp_ -= n - 1;
+            return;
+        }
         Value r = v;
         drop(n);
         push(r);
     }
-    std::size_t depth() { return static_cast<std::size_t>(vm_.sp() - base()); }
+    std::size_t depth() { return static_cast<std::size_t>(sp_ - base_); }
 
-    double num(const Value& v) { return vm_.toNumber(v); }
-    String* str(const Value& v) { return vm_.toString(v); }
-    bool truth(const Value& v) { return vm_.toBoolean(v); }
+    double num(const Value& v) { return v.isNumber() ? v.number() : vm_.toNumber(v); }
+    String* str(const Value& v) { return v.isString() ? v.string() : vm_.toString(v); }
+    bool truth(const Value& v) { return v.isBoolean() ? v.boolean() : vm_.toBoolean(v); }
     Value boolResult(bool b)
     {
         // SWF 4 movies have no Booleans: comparisons give 1 and 0.
@@ -215,6 +221,9 @@ private:
     Vm& vm_;
     Frame& f_;
     Vm::Names& n_;
+    Value*& sp_;        // the Vm's: calls move it too
+    Value* const base_; // the stack never moves
+    const Instr* const code_;
 };
 
 // --- regions: with, try/catch/finally --------------------------------------
@@ -707,6 +716,8 @@ bool Interpreter::instanceOf(const Value& object, const Value& ctor)
 
 Value Interpreter::add2(std::size_t ia, std::size_t ib)
 {
+    if (at(ia).isNumber() && at(ib).isNumber())
+        return Value(at(ia).number() + at(ib).number());
     at(ia) = vm_.toPrimitive(at(ia));
     at(ib) = vm_.toPrimitive(at(ib));
     const Value& a = at(ia);
@@ -719,6 +730,7 @@ Value Interpreter::add2(std::size_t ia, std::size_t ib)
     return Value(num(a) + num(b));
 }
 
+// A NaN equals a NaN in Flash Player, unlike ECMAScript.
 bool Interpreter::strictEquals(const Value& a, const Value& b)
 {
     if (a.type() != b.type())
@@ -727,7 +739,8 @@ bool Interpreter::strictEquals(const Value& a, const Value& b)
     case Value::Type::Undefined:
     case Value::Type::Null: return true;
     case Value::Type::Boolean: return a.boolean() == b.boolean();
-    case Value::Type::Number: return a.number() == b.number();
+    case Value::Type::Number:
+        return a.number() == b.number() || (std::isnan(a.number()) && std::isnan(b.number()));
     case Value::Type::String: return a.string()->equals(b.string());
     case Value::Type::Object: return a.object() == b.object();
     }
@@ -738,33 +751,32 @@ bool Interpreter::equals2(const Value& a, const Value& b)
 {
     if (a.type() == b.type())
         return strictEquals(a, b);
-    if (a.isNullish() && b.isNullish())
-        return true;
-    if (a.isNullish() || b.isNullish()) {
-        // Movies before SWF 6 compare undefined and null like the rest.
-        return false;
+    // An object meets a primitive (undefined and null too) as its
+    // primitive: a bare object's is undefined.
+    if (a.isObject() || b.isObject()) {
+        const Value& object = a.isObject() ? a : b;
+        const Value& other = a.isObject() ? b : a;
+        if (other.isObject())
+            return false;
+        Value p = vm_.toPrimitive(object);
+        return p.isObject() ? false : equals2(p, other);
     }
-    if (a.isNumber() && b.isString())
-        return a.number() == num(b);
-    if (a.isString() && b.isNumber())
-        return num(a) == b.number();
+    if (a.isNullish() || b.isNullish())
+        return a.isNullish() && b.isNullish();
     if (a.isBoolean())
         return equals2(Value(a.boolean() ? 1.0 : 0.0), b);
     if (b.isBoolean())
         return equals2(a, Value(b.boolean() ? 1.0 : 0.0));
-    if (a.isObject() && !b.isObject()) {
-        Value p = vm_.toPrimitive(a);
-        return p.isObject() ? false : equals2(p, b);
-    }
-    if (b.isObject() && !a.isObject()) {
-        Value p = vm_.toPrimitive(b);
-        return p.isObject() ? false : equals2(a, p);
-    }
-    return false;
+    // NaN from a conversion equals nothing.
+    return num(a) == num(b);
 }
 
 Value Interpreter::less2(std::size_t ia, std::size_t ib)
 {
+    if (at(ia).isNumber() && at(ib).isNumber()) {
+        double x = at(ia).number(), y = at(ib).number();
+        return std::isnan(x) || std::isnan(y) ? Value() : Value(x < y);
+    }
     at(ia) = vm_.toPrimitive(at(ia), Vm::Hint::Number);
     at(ib) = vm_.toPrimitive(at(ib), Vm::Hint::Number);
     const Value& a = at(ia);
@@ -817,7 +829,7 @@ void Interpreter::loop()
         uint32_t pc = f_.pc;
         if (pc >= f_.end || pc < f_.begin)
             return;
-        const Instr& ins = f_.code->code()[pc];
+        const Instr& ins = code_[pc];
         f_.pc = pc + 1;
         vm_.step();
         switch (ins.action) {
@@ -1086,6 +1098,21 @@ void Interpreter::loop()
             if (ins.a < f_.registerCount)
                 f_.registers[ins.a] = at(1);
             break;
+        case OpStoreRegisterPop:
+            if (ins.a < f_.registerCount)
+                f_.registers[ins.a] = at(1);
+            drop(1);
+            f_.pc = pc + 2;
+            break;
+        case OpLessOrJump: {
+            Value r = less2(2, 1);
+            drop(2);
+            if (!(r.isBoolean() && r.boolean()))
+                jump(ins.a);
+            else
+                f_.pc = pc + 3;
+            break;
+        }
         case ActConstantPool: f_.pool = f_.code->pools()[ins.a]; break;
 
         // --- variables ---

@@ -79,18 +79,10 @@ String* String::concat(Heap& heap, String* left, String* right)
         std::memcpy(units + left->length_, right->chars(), right->length_ * sizeof(char16_t));
         return make(heap, std::u16string_view(units, n));
     }
-    std::size_t owned = n * sizeof(char16_t);
-    heap.reserve(owned);
-    String* s;
-    try {
-        s = heap.make<String>();
-    } catch (...) {
-        heap.release(owned);
-        throw;
-    }
-    s->adoptOwnedBytes(owned);
+    String* s = heap.make<String>();
     s->length_ = static_cast<uint32_t>(n);
     s->flat_ = false;
+    s->heap_ = &heap;
     s->left_ = left;
     s->right_ = right;
     return s;
@@ -98,13 +90,22 @@ String* String::concat(Heap& heap, String* left, String* right)
 
 String::~String()
 {
-    if (data_ && data_ != inline_)
+    if (flat_ && data_ && data_ != inline_)
         std::free(data_);
 }
 
 void String::flatten()
 {
-    char16_t* out = allocateUnits(length_);
+    Heap& heap = *heap_;
+    std::size_t bytes = std::size_t(length_) * sizeof(char16_t);
+    resized(heap, bytes); // throws past the heap's limit
+    char16_t* out;
+    try {
+        out = allocateUnits(length_);
+    } catch (...) {
+        resized(heap, 0);
+        throw;
+    }
     // Right to left, with a stack of our own: ropes built piece by piece are
     // as deep as they are long.
     std::size_t end = length_;

@@ -3,7 +3,7 @@
 //
 // Joining two strings makes a rope that is flattened when its characters
 // are first read, so that building a string piece by piece costs linear
-// time. A rope counts its flattened size against the heap from the start.
+// time. A rope counts only itself against the heap until it is flattened.
 //
 // Names (property keys) are interned: one String per content, found by
 // StringTable, each with its case-folded twin for the case-insensitive
@@ -68,13 +68,16 @@ public:
 
 private:
     friend class StringTable;
-    String() = default;
+    String() : data_(nullptr) {}
     void flatten();
     int32_t parseIndex();
     static constexpr int32_t kUnknownIndex = -2;
 
-    char16_t* data_ = nullptr; // flat: the units; a rope: null
-    String* left_ = nullptr;   // a rope's halves until it is flattened
+    union {
+        char16_t* data_; // flat: the units
+        Heap* heap_;     // a rope: where its flattened units will count
+    };
+    String* left_ = nullptr; // a rope's halves until it is flattened
     String* right_ = nullptr;
     String* folded_ = nullptr;
     uint32_t length_ = 0;
