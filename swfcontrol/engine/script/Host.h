@@ -8,7 +8,10 @@
 #include "swfcontrol/engine/script/Value.h"
 
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace swf::script {
 
@@ -20,6 +23,19 @@ enum UrlFlags : uint8_t {
     UrlMethodMask = 0x03, // 0 none, 1 GET, 2 POST: send the target's variables
     UrlLoadTarget = 0x40, // the target is a clip path (loadMovie), not a window
     UrlLoadVariables = 0x80,
+};
+
+// A URL a script asks for: XML.load and sendAndLoad, LoadVars.load,
+// sendAndLoad and send, XML.send.
+struct UrlRequest {
+    std::u16string url; // as the script gave it, a GET's variables appended
+    bool post = false;
+    std::string body; // a POST's data, encoded as the movie's text is
+    std::u16string contentType;
+    std::vector<std::pair<std::u16string, std::u16string>> headers; // addRequestHeader's
+    // A send's browser window for the answer (empty: the answer is
+    // dropped); the script hears nothing back. Empty for a load.
+    std::u16string window;
 };
 
 class Host {
@@ -83,6 +99,18 @@ public:
     virtual String* targetPath(Object* clip, bool dots) = 0;
     virtual void toggleQuality() = 0;
     virtual void stopSounds() = 0;
+
+    // Starts a request. A load's answer comes back, on a later tick and
+    // never from inside this call, as Vm::fetchProgress (any number of
+    // times) and then one Vm::fetchDone with this id. A send comes with id
+    // 0 and has no answer. False when the host cannot make the request at
+    // all; no answer follows then.
+    virtual bool fetch(uint32_t id, const UrlRequest& request)
+    {
+        (void)id;
+        (void)request;
+        return false;
+    }
 };
 
 } // namespace swf::script

@@ -453,6 +453,13 @@ void Object::setInterfaces(std::vector<Function*> interfaces)
     extra_->interfaces = std::move(interfaces);
 }
 
+void Object::setNative(Cell* state)
+{
+    if (!extra_)
+        extra_.reset(new Extra());
+    extra_->native = state;
+}
+
 const char* Object::typeOf() const { return "object"; }
 
 bool Object::primitive(Value& out) const
@@ -480,6 +487,7 @@ void Object::trace(Tracer& tracer)
         }
         for (Function* f : extra_->interfaces)
             tracer.mark(f);
+        tracer.mark(extra_->native);
     }
 }
 

@@ -149,6 +149,12 @@ public:
     // The interfaces a prototype's class implements (ImplementsOp).
     void setInterfaces(std::vector<Function*> interfaces);
     const std::vector<Function*>* interfaces() const { return extra_ ? &extra_->interfaces : nullptr; }
+    // What a built-in class keeps for the object (an XML node's tree). Flash
+    // Player's native constructors attach it to whatever object they run
+    // on, so that a script class extending one (super() on a plain object)
+    // gets it too. Set once; null for most objects.
+    Cell* native() const { return extra_ ? extra_->native : nullptr; }
+    void setNative(Cell* state);
 
     // --- hooks for objects with names of their own --------------------
     // An own property's value; `receiver` is the object the lookup began
@@ -195,6 +201,7 @@ private:
     struct Extra {
         std::vector<Watcher> watchers;
         std::vector<Function*> interfaces;
+        Cell* native = nullptr;
     };
     Property* findOwn(Vm& vm, String* name);
     Value callGetter(Vm& vm, Property& p, Object* receiver);

@@ -135,6 +135,7 @@ public:
         Function* boolean = nullptr;
         Function* date = nullptr;
         Function* error = nullptr;
+        Function* xmlNode = nullptr; // its `prototype` is what parsed nodes get
     } ctors;
     // Object.registerClass's table, for the movie to read.
     Object* classRegistry() const { return registry_; }
@@ -289,6 +290,23 @@ public:
     // Runs the timers due by now().
     void runTimers();
 
+    // --- requests the host fetches (XML.load, LoadVars.load, ...) ----------
+    // What the library does with a request's answers; `body` is null when
+    // the request failed. Both run script.
+    struct FetchHandler {
+        void (*progress)(Vm& vm, Object* target, double loaded, double total);
+        void (*done)(Vm& vm, Object* target, const std::string* body, int httpStatus);
+    };
+    // Hands `request` to the host. `target` stays alive until the answer.
+    // 0 when the host refused it or too many requests are waiting.
+    uint32_t fetch(const UrlRequest& request, Object* target, const FetchHandler& handler);
+    // The host's answers, between frames (Host::fetch). `httpStatus` is 0
+    // where there is none (a local file). An unknown id is ignored.
+    void fetchProgress(uint32_t id, double loaded, double total);
+    void fetchDone(uint32_t id, const std::string* body, int httpStatus = 0);
+    // Requests that may wait for an answer at once.
+    static constexpr std::size_t kMaxPendingFetches = 256;
+
 private:
     void installGlobals();
     void checkBudget();
@@ -322,6 +340,13 @@ private:
     Object* registry_ = nullptr;
     std::vector<Timer> timers_;
     int32_t nextTimerId_ = 1;
+    struct PendingFetch {
+        uint32_t id;
+        Object* target;
+        FetchHandler handler;
+    };
+    std::vector<PendingFetch> fetches_;
+    uint32_t nextFetchId_ = 1;
     std::mt19937 random_;
     std::vector<String*> numberStrings_; // small integers' strings, made once
 };
