@@ -1,6 +1,7 @@
 #include "swfcontrol/engine/draw/Renderer.h"
 
 #include "swfcontrol/engine/draw/Compositing.h"
+#include "swfcontrol/engine/draw/Filters.h"
 #include "swfcontrol/engine/draw/Gradient.h"
 #include "swfcontrol/engine/draw/Outline.h"
 #include "swfcontrol/engine/draw/Rasterizer.h"
@@ -166,6 +167,7 @@ struct Renderer::State {
     std::vector<std::unique_ptr<GradientRamp>> ramps;
     std::size_t nextRamp = 0;
     BitmapCache bitmapCache;
+    FilterScratch filterScratch;
 
     Surface& layerTarget() { return layerDepth ? *layers[layerDepth - 1] : frame; }
     Surface& target() { return gathering ? shapeFills : layerTarget(); }
@@ -872,8 +874,8 @@ void Renderer::endMask()
     if (sized == State::Sized::Failed)
         return; // the mask then clips each shape as it is drawn
     if (sized == State::Sized::Kept) {
-        // Nothing is drawn outside the mask's box.
-        const Box box = m->box.intersect(Box{0, 0, s.width, s.height});
+        // A layer is transparent outside what it last drew.
+        const Box box = content.dirty.intersect(Box{0, 0, s.width, s.height});
         for (int y = box.y0; y < box.y1; ++y) {
             uint32_t* row = &content.pixels[static_cast<std::size_t>(y) * s.width];
             std::fill(row + box.x0, row + box.x1, 0u);
@@ -940,8 +942,14 @@ void Renderer::beginLayer(BlendMode mode)
     if (s.layerDepth == s.layers.size())
         s.layers.push_back(std::make_unique<Surface>());
     Surface& layer = *s.layers[s.layerDepth++];
-    if (s.frameSized(layer) == State::Sized::Kept)
-        std::fill(layer.pixels.begin(), layer.pixels.end(), 0u);
+    // A layer is transparent outside what it last drew: only that is cleared.
+    if (s.frameSized(layer) == State::Sized::Kept) {
+        const Box used = layer.dirty.intersect(Box{0, 0, s.width, s.height});
+        for (int y = used.y0; y < used.y1; ++y) {
+            uint32_t* row = &layer.pixels[static_cast<std::size_t>(y) * s.width];
+            std::fill(row + used.x0, row + used.x1, 0u);
+        }
+    }
     layer.mode = mode;
     layer.dirty = Box{};
 }
@@ -971,25 +979,18 @@ void Renderer::endLayer(const ColorTransform& cxform)
     parent.dirty.unite(area.x0, area.y0, area.x1, area.y1);
 }
 
-void Renderer::glowLayer(const GlowFilter& glow)
+void Renderer::filterLayer(const std::vector<Filter>& filters, double scale)
 {
     State& s = *state_;
-    if (!s.layerDepth)
+    if (!s.layerDepth || filters.empty())
         return;
     Surface& layer = *s.layers[s.layerDepth - 1];
-    if (layer.dirty.empty())
+    const Box d = layer.dirty.intersect(Box{0, 0, s.width, s.height});
+    if (d.empty())
         return;
-    // The glow reaches as far as its blur spreads what the layer drew.
-    const int passes = std::max(1, std::min(3, glow.passes));
-    const int gx = static_cast<int>(std::ceil(std::min(256.0, std::max(0.0, glow.blurX)) / 2)) * passes + 1;
-    const int gy = static_cast<int>(std::ceil(std::min(256.0, std::max(0.0, glow.blurY)) / 2)) * passes + 1;
-    const Box area =
-        Box{layer.dirty.x0 - gx, layer.dirty.y0 - gy, layer.dirty.x1 + gx, layer.dirty.y1 + gy}.intersect(
-            Box{0, 0, s.width, s.height});
-    if (area.empty())
-        return;
-    applyGlow(LayerImage{layer.pixels.data(), s.width}, area.x0, area.y0, area.x1, area.y1, glow);
-    layer.dirty = area;
+    const FilterImage image{layer.pixels.data(), s.width, s.height, s.width};
+    const FilterBox out = applyFilters(image, FilterBox{d.x0, d.y0, d.x1, d.y1}, filters, scale, s.filterScratch);
+    layer.dirty.unite(out.x0, out.y0, out.x1, out.y1);
 }
 
 } // namespace swf

@@ -5,11 +5,13 @@
 #pragma once
 
 #include "swfcontrol/engine/format/Bitmap.h"
+#include "swfcontrol/engine/format/Filter.h"
 #include "swfcontrol/engine/format/Geometry.h"
 #include "swfcontrol/engine/format/Shape.h"
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace swf {
 
@@ -81,8 +83,9 @@ public:
     // what lies below with the mode given to beginLayer.
     void beginLayer(BlendMode mode);
     void endLayer(const ColorTransform& cxform);
-    // Adds a glow to what the current layer holds, before endLayer.
-    void glowLayer(const GlowFilter& glow);
+    // Applies the filters in order to what the current layer holds, before
+    // endLayer; their sizes are stage pixels, `scale` frame pixels each.
+    void filterLayer(const std::vector<Filter>& filters, double scale);
 
 private:
     struct State;

@@ -31,7 +31,7 @@ struct Instance {
     std::string name;
     uint16_t clipDepth = 0;
     uint8_t blendMode = 0;
-    std::vector<GlowFilter> glows;
+    std::vector<Filter> filters;
     bool visible = true;
     bool cacheAsBitmap = false;
     const std::vector<ClipAction>* clipActions = nullptr; // a sprite's onClipEvent handlers
@@ -162,6 +162,7 @@ struct MoviePlayer::Impl {
     uint64_t tick = 0;
     bool loop = true;
     Quality quality = Quality::High;
+    double stageScale = 1; // frame pixels to a stage pixel
     std::optional<Rgba> backgroundOverride;
     FsCommandHandler fsCommand;
     DeviceTextRasterizer* deviceText = nullptr;
@@ -227,7 +228,7 @@ struct MoviePlayer::Impl {
                 part->matrix = rec->matrix;
                 part->cxform = rec->cxform;
                 part->blendMode = rec->blendMode;
-                part->glows = rec->glows;
+                part->filters = rec->filters;
                 inst->parts.emplace_back(rec->states, std::move(part));
             }
         }
@@ -258,7 +259,7 @@ struct MoviePlayer::Impl {
         if (po.hasBlendMode)
             inst.blendMode = po.blendMode;
         if (po.hasFilters)
-            inst.glows = po.glows;
+            inst.filters = po.filters;
         if (po.hasVisible)
             inst.visible = po.visible;
         if (po.hasCacheAsBitmap)
@@ -290,7 +291,7 @@ struct MoviePlayer::Impl {
                         fresh->name = inst.name;
                         fresh->clipDepth = inst.clipDepth;
                         fresh->blendMode = inst.blendMode;
-                        fresh->glows = inst.glows;
+                        fresh->filters = inst.filters;
                         fresh->visible = inst.visible;
                         fresh->hasBackground = inst.hasBackground;
                         fresh->cacheAsBitmap = inst.cacheAsBitmap;
@@ -322,7 +323,7 @@ struct MoviePlayer::Impl {
                 i.name.clear();
                 i.clipDepth = 0;
                 i.blendMode = 0;
-                i.glows.clear();
+                i.filters.clear();
                 i.visible = true;
                 i.hasBackground = false;
                 i.cacheAsBitmap = false;
@@ -606,13 +607,14 @@ struct MoviePlayer::Impl {
         r.drawShape(shape, m, cx, solid ? nullptr : &movie, solid);
     }
 
-    Matrix stageMatrix() const
+    // Stage twips to stage pixels, or to frame pixels at `scale` to one.
+    Matrix stageMatrix(double scale = 1) const
     {
         const Rect& s = movie.stage();
         Matrix m;
-        m.a = m.d = 1.0 / 20;
-        m.tx = -s.xMin / 20.0;
-        m.ty = -s.yMin / 20.0;
+        m.a = m.d = scale / 20;
+        m.tx = -s.xMin * scale / 20;
+        m.ty = -s.yMin * scale / 20;
         return m;
     }
 
@@ -658,7 +660,7 @@ struct MoviePlayer::Impl {
         }
         BlendMode mode = mask ? BlendMode::Normal : blendOf(inst.blendMode);
         // Filters work on the object drawn by itself, so it gets a layer.
-        const bool filtered = !mask && !inst.glows.empty();
+        const bool filtered = !mask && !inst.filters.empty();
         if (filtered && mode == BlendMode::Normal)
             mode = BlendMode::Layer;
         bool layer = mode != BlendMode::Normal;
@@ -728,10 +730,8 @@ struct MoviePlayer::Impl {
             break;
         }
         if (layer) {
-            if (filtered) {
-                for (const GlowFilter& g : inst.glows)
-                    r.glowLayer(g);
-            }
+            if (filtered)
+                r.filterLayer(inst.filters, stageScale);
             r.endLayer(parentCx * inst.cxform);
         }
     }
@@ -924,6 +924,7 @@ bool MoviePlayer::load(const uint8_t* data, std::size_t size, std::string& reaso
     next->deviceText = impl_->deviceText;
     next->loop = impl_->loop;
     next->quality = impl_->quality;
+    next->stageScale = impl_->stageScale;
     next->backgroundOverride = impl_->backgroundOverride;
     next->limits = limits;
     impl_ = std::move(next);
@@ -976,9 +977,31 @@ void MoviePlayer::advance()
     impl_->updateStates();
 }
 
+void MoviePlayer::setScale(double scale)
+{
+    if (std::isfinite(scale))
+        impl_->stageScale = std::max(1.0 / 16, std::min(16.0, scale));
+}
+
+double MoviePlayer::scale() const { return impl_->stageScale; }
+
+int MoviePlayer::frameWidth() const
+{
+    const Rect& s = impl_->movie.stage();
+    const double w = (static_cast<double>(s.xMax) - s.xMin) * impl_->stageScale / 20;
+    return static_cast<int>(std::max(0.0, std::min(w, double(1 << 30))));
+}
+
+int MoviePlayer::frameHeight() const
+{
+    const Rect& s = impl_->movie.stage();
+    const double h = (static_cast<double>(s.yMax) - s.yMin) * impl_->stageScale / 20;
+    return static_cast<int>(std::max(0.0, std::min(h, double(1 << 30))));
+}
+
 void MoviePlayer::render(Renderer& renderer)
 {
-    int w = stageWidth(), h = stageHeight();
+    int w = frameWidth(), h = frameHeight();
     // A frame buffer past 16384 pixels a side or 64 M pixels is refused: the
     // stage size comes straight from the file.
     if (w > 16384 || h > 16384 || static_cast<int64_t>(w) * h > (int64_t(64) << 20))
@@ -991,7 +1014,7 @@ void MoviePlayer::render(Renderer& renderer)
         return;
     impl_->draws = 0;
     impl_->edges = 0;
-    impl_->drawList(renderer, impl_->root->list, impl_->stageMatrix(), ColorTransform(), false);
+    impl_->drawList(renderer, impl_->root->list, impl_->stageMatrix(impl_->stageScale), ColorTransform(), false);
 }
 
 void MoviePlayer::play()

@@ -1,0 +1,597 @@
+#include "swfcontrol/engine/draw/Filters.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace swf {
+
+namespace {
+
+// Flash Player takes blurs up to 255 stage pixels and 15 passes.
+constexpr double kMaxBlur = 255;
+constexpr int kMaxPasses = 15;
+// Beyond this many device pixels a side a blur box gains nothing visible.
+constexpr double kMaxBox = 2048;
+
+inline uint32_t div255(uint32_t v)
+{
+    v += 128;
+    return (v + (v >> 8)) >> 8;
+}
+
+inline uint32_t pack(uint32_t a, uint32_t r, uint32_t g, uint32_t b) { return (a << 24) | (r << 16) | (g << 8) | b; }
+
+FilterBox intersect(FilterBox a, FilterBox b)
+{
+    FilterBox r{std::max(a.x0, b.x0), std::max(a.y0, b.y0), std::min(a.x1, b.x1), std::min(a.y1, b.y1)};
+    return r.empty() ? FilterBox{} : r;
+}
+
+FilterBox unite(FilterBox a, FilterBox b)
+{
+    if (a.empty())
+        return b;
+    if (b.empty())
+        return a;
+    return {std::min(a.x0, b.x0), std::min(a.y0, b.y0), std::max(a.x1, b.x1), std::max(a.y1, b.y1)};
+}
+
+FilterBox grow(FilterBox b, int dx, int dy)
+{
+    if (b.empty())
+        return b;
+    return {b.x0 - dx, b.y0 - dy, b.x1 + dx, b.y1 + dy};
+}
+
+FilterBox shift(FilterBox b, int dx, int dy)
+{
+    if (b.empty())
+        return b;
+    return {b.x0 + dx, b.y0 + dy, b.x1 + dx, b.y1 + dy};
+}
+
+// A box of `size` pixels centred on each pixel: 2k+1 whole taps and a share
+// of the pixel beyond each end, in 256ths of a pixel (`ends` is both ends'
+// shares together).
+struct Taps {
+    int k = 0;
+    int ends = 0;  // 0 .. 511
+    int width = 0; // the box in 256ths; 0: no blur
+    explicit Taps(double size)
+    {
+        if (!(size > 1))
+            return;
+        width = static_cast<int>(std::min(size, kMaxBox) * 256 + 0.5);
+        k = (width - 256) / 512;
+        ends = width - 256 * (2 * k + 1);
+    }
+    // How far one pass spreads a pixel each way.
+    int reach() const { return width == 0 ? 0 : k + (ends > 0 ? 1 : 0); }
+};
+
+int passesOf(const Filter& f) { return std::max(0, std::min(kMaxPasses, f.passes)); }
+
+double blurSize(double size, double scale)
+{
+    return std::max(0.0, std::min(kMaxBlur, std::isfinite(size) ? size : 0.0)) * scale;
+}
+
+int blurReach(double size, int passes, double scale) { return Taps(blurSize(size, scale)).reach() * passes; }
+
+// The whole-pixel offset of a shadow or bevel.
+void offsetOf(const Filter& f, double scale, int& dx, int& dy)
+{
+    const double d = std::max(-32768.0, std::min(32768.0, std::isfinite(f.distance) ? f.distance : 0.0)) * scale;
+    const double a = std::isfinite(f.angle) ? f.angle : 0.0;
+    dx = static_cast<int>(std::lround(std::cos(a) * d));
+    dy = static_cast<int>(std::lround(std::sin(a) * d));
+}
+
+bool hasBlur(const Filter& f)
+{
+    switch (f.kind) {
+    case FilterKind::Blur:
+    case FilterKind::DropShadow:
+    case FilterKind::Glow:
+    case FilterKind::Bevel:
+    case FilterKind::GradientGlow:
+    case FilterKind::GradientBevel:
+        return true;
+    default:
+        return false;
+    }
+}
+
+FilterBox boundsOf(const Filter& f, double scale, FilterBox in)
+{
+    if (in.empty())
+        return in;
+    const int passes = hasBlur(f) ? passesOf(f) : 0;
+    const int rx = blurReach(f.blurX, passes, scale), ry = blurReach(f.blurY, passes, scale);
+    int dx = 0, dy = 0;
+    switch (f.kind) {
+    case FilterKind::Blur:
+        return grow(in, rx, ry);
+    case FilterKind::Glow:
+    case FilterKind::GradientGlow:
+        return f.placement == FilterPlacement::Inner ? in : grow(in, rx, ry);
+    case FilterKind::DropShadow:
+        if (f.placement == FilterPlacement::Inner)
+            return in;
+        offsetOf(f, scale, dx, dy);
+        return unite(f.hideObject || f.knockout ? FilterBox{} : in, shift(grow(in, rx, ry), dx, dy));
+    case FilterKind::Bevel:
+    case FilterKind::GradientBevel:
+        if (f.placement == FilterPlacement::Inner)
+            return in;
+        offsetOf(f, scale, dx, dy);
+        return unite(shift(grow(in, rx, ry), dx, dy), shift(grow(in, rx, ry), -dx, -dy));
+    case FilterKind::Convolution:
+        return grow(in, std::max(0, f.columns / 2), std::max(0, f.rows / 2));
+    case FilterKind::DisplacementMap: {
+        const auto half = [](double s) {
+            return static_cast<int>(std::ceil(std::min(65536.0, std::fabs(std::isfinite(s) ? s : 0.0)) / 2));
+        };
+        return grow(in, half(f.scaleX * scale), half(f.scaleY * scale));
+    }
+    case FilterKind::ColorMatrix:
+        return in;
+    }
+    return in;
+}
+
+// One pass along each row.
+void blurRows(uint8_t* plane, int width, int height, const Taps& t, FilterScratch& s)
+{
+    const int pad = t.k + 1;
+    s.line.assign(static_cast<std::size_t>(width) + 2 * pad, 0);
+    const uint64_t den = static_cast<uint64_t>(t.width) * 2;
+    for (int y = 0; y < height; ++y) {
+        uint8_t* row = plane + static_cast<std::size_t>(y) * width;
+        uint8_t* line = s.line.data();
+        std::memcpy(line + pad, row, static_cast<std::size_t>(width));
+        uint32_t sum = 0;
+        for (int i = pad - t.k; i <= pad + t.k; ++i)
+            sum += line[i];
+        for (int x = 0; x < width; ++x) {
+            const uint32_t edge = line[x + pad - t.k - 1] + line[x + pad + t.k + 1];
+            row[x] = static_cast<uint8_t>((uint64_t(sum) * 512 + uint64_t(edge) * t.ends) / den);
+            sum += line[x + pad + t.k + 1];
+            sum -= line[x + pad - t.k];
+        }
+    }
+    s.blurSteps += static_cast<uint64_t>(width) * height;
+}
+
+// One pass down the columns, all columns at once so that rows are read in
+// order.
+void blurColumns(uint8_t* plane, int width, int height, const Taps& t, FilterScratch& s)
+{
+    const std::size_t w = static_cast<std::size_t>(width);
+    s.sums.assign(w, 0);
+    s.line.resize(w * height);
+    uint8_t* out = s.line.data();
+    int32_t* sum = s.sums.data();
+    const auto row = [&](int y) -> const uint8_t* { return y >= 0 && y < height ? plane + y * w : nullptr; };
+    for (int y = 0; y <= t.k && y < height; ++y) {
+        const uint8_t* r = plane + y * w;
+        for (std::size_t x = 0; x < w; ++x)
+            sum[x] += r[x];
+    }
+    const uint64_t den = static_cast<uint64_t>(t.width) * 2;
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* above = row(y - t.k - 1);
+        const uint8_t* below = row(y + t.k + 1);
+        uint8_t* o = out + y * w;
+        for (std::size_t x = 0; x < w; ++x) {
+            const uint32_t edge = (above ? above[x] : 0u) + (below ? below[x] : 0u);
+            o[x] = static_cast<uint8_t>((uint64_t(sum[x]) * 512 + uint64_t(edge) * t.ends) / den);
+        }
+        const uint8_t* leaving = row(y - t.k);
+        if (below)
+            for (std::size_t x = 0; x < w; ++x)
+                sum[x] += below[x];
+        if (leaving)
+            for (std::size_t x = 0; x < w; ++x)
+                sum[x] -= leaving[x];
+    }
+    std::memcpy(plane, out, w * height);
+    s.blurSteps += static_cast<uint64_t>(width) * height;
+}
+
+// Premultiplied colours by level 0..255 of what a shadow, glow or bevel
+// shows at a pixel.
+struct Ramp {
+    uint32_t at[256];
+};
+
+Ramp solidRamp(Rgba c)
+{
+    Ramp r;
+    for (uint32_t i = 0; i < 256; ++i) {
+        const uint32_t a = div255(i * c.a);
+        r.at[i] = pack(a, div255(c.r * a), div255(c.g * a), div255(c.b * a));
+    }
+    return r;
+}
+
+// Stops interpolated in straight colour, as gradient fills are; ratios out
+// of order are taken in the order given.
+Ramp gradientRamp(const std::vector<FilterStop>& stops)
+{
+    Ramp r;
+    if (stops.empty()) {
+        std::fill(r.at, r.at + 256, 0u);
+        return r;
+    }
+    std::size_t next = 0;
+    for (int i = 0; i < 256; ++i) {
+        while (next < stops.size() && stops[next].ratio < i)
+            ++next;
+        Rgba c;
+        if (next == 0) {
+            c = stops.front().color;
+        } else if (next >= stops.size()) {
+            c = stops.back().color;
+        } else {
+            const FilterStop& a = stops[next - 1];
+            const FilterStop& b = stops[next];
+            const int span = b.ratio - a.ratio;
+            const int t = span > 0 ? (i - a.ratio) * 256 / span : 256;
+            const auto mix = [t](uint8_t x, uint8_t y) { return static_cast<uint8_t>((x * (256 - t) + y * t) >> 8); };
+            c = Rgba{mix(a.color.r, b.color.r), mix(a.color.g, b.color.g), mix(a.color.b, b.color.b),
+                     mix(a.color.a, b.color.a)};
+        }
+        r.at[i] = pack(c.a, div255(c.r * c.a), div255(c.g * c.a), div255(c.b * c.a));
+    }
+    return r;
+}
+
+// A bevel's two colours: the highlight at 0, nothing at 128, the shadow at 255.
+Ramp bevelRamp(Rgba highlight, Rgba shadow)
+{
+    Ramp r;
+    const Ramp hi = solidRamp(highlight), sh = solidRamp(shadow);
+    for (int i = 0; i < 256; ++i)
+        r.at[i] = i < 128 ? hi.at[std::min(255, (128 - i) * 2)] : i == 128 ? 0u : sh.at[std::min(255, (i - 128) * 2)];
+    return r;
+}
+
+uint32_t scalePixel(uint32_t p, uint32_t k)
+{
+    return pack(div255((p >> 24) * k), div255(((p >> 16) & 255) * k), div255(((p >> 8) & 255) * k),
+                div255((p & 255) * k));
+}
+
+uint32_t over(uint32_t top, uint32_t below)
+{
+    const uint32_t keep = 255 - (top >> 24);
+    const auto ch = [&](int shift) {
+        const uint32_t v = ((top >> shift) & 255) + div255(((below >> shift) & 255) * keep);
+        return (v > 255 ? 255 : v) << shift;
+    };
+    return ch(24) | ch(16) | ch(8) | ch(0);
+}
+
+// The strength as a factor in 256ths.
+uint32_t strength256(const Filter& f)
+{
+    const double s = std::isfinite(f.strength) ? f.strength : 0.0;
+    return static_cast<uint32_t>(std::max(0.0, std::min(255.0, s)) * 256 + 0.5);
+}
+
+// Shadows, glows and bevels: the object's alpha blurred, turned into an
+// effect level per pixel, coloured through a ramp and put with the object.
+void applyEdgeEffect(FilterImage image, FilterBox region, const Filter& f, double scale, FilterScratch& s)
+{
+    const int w = region.x1 - region.x0, h = region.y1 - region.y0;
+    const std::size_t n = static_cast<std::size_t>(w) * h;
+    std::vector<uint8_t>& alpha = s.planes[0];
+    alpha.resize(n);
+    for (int y = 0; y < h; ++y) {
+        const uint32_t* row = image.pixels + static_cast<std::ptrdiff_t>(region.y0 + y) * image.stride + region.x0;
+        uint8_t* a = &alpha[static_cast<std::size_t>(y) * w];
+        for (int x = 0; x < w; ++x)
+            a[x] = static_cast<uint8_t>(row[x] >> 24);
+    }
+    std::vector<uint8_t>& blurred = s.planes[1];
+    blurred = alpha;
+    blurPlane(blurred.data(), w, h, blurSize(f.blurX, 1) * scale, blurSize(f.blurY, 1) * scale, passesOf(f), s);
+
+    const bool bevel = f.kind == FilterKind::Bevel || f.kind == FilterKind::GradientBevel;
+    const bool gradient = f.kind == FilterKind::GradientBevel || f.kind == FilterKind::GradientGlow;
+    int dx = 0, dy = 0;
+    if (f.kind != FilterKind::Glow && f.kind != FilterKind::GradientGlow)
+        offsetOf(f, scale, dx, dy);
+    const Ramp ramp = gradient ? gradientRamp(f.stops) : bevel ? bevelRamp(f.highlight, f.color) : solidRamp(f.color);
+    const uint32_t k = strength256(f);
+    const bool inner = f.placement == FilterPlacement::Inner;
+    const auto sample = [&](int x, int y) -> int {
+        return x >= 0 && y >= 0 && x < w && y < h ? blurred[static_cast<std::size_t>(y) * w + x] : 0;
+    };
+    const auto level = [&](uint32_t v) { return std::min<uint32_t>(255, (v * k) >> 8); };
+    for (int y = 0; y < h; ++y) {
+        uint32_t* row = image.pixels + static_cast<std::ptrdiff_t>(region.y0 + y) * image.stride + region.x0;
+        const uint8_t* a = &alpha[static_cast<std::size_t>(y) * w];
+        for (int x = 0; x < w; ++x) {
+            uint32_t index;
+            if (bevel) {
+                // Lit where the object lies towards the light, shaded where
+                // it lies away from it.
+                const int v = sample(x + dx, y + dy) - sample(x - dx, y - dy);
+                const int lit = static_cast<int>(level(static_cast<uint32_t>(std::abs(v))));
+                index = static_cast<uint32_t>(v >= 0 ? 128 - lit / 2 : 128 + (lit + 1) / 2);
+                index = std::min<uint32_t>(255, index);
+            } else {
+                const int b = sample(x - dx, y - dy);
+                index = level(static_cast<uint32_t>(inner ? 255 - b : b));
+            }
+            const uint32_t effect = ramp.at[index];
+            const uint32_t src = row[x], sa = a[x];
+            uint32_t out;
+            switch (f.placement) {
+            case FilterPlacement::Outer: {
+                const uint32_t beneath = f.hideObject ? effect : scalePixel(effect, 255 - sa);
+                out = f.knockout || f.hideObject ? beneath : over(src, beneath);
+                break;
+            }
+            case FilterPlacement::Inner: {
+                const uint32_t within = scalePixel(effect, sa);
+                out = f.knockout || f.hideObject ? within : over(within, src);
+                break;
+            }
+            default:
+                out = f.knockout ? effect : over(effect, src);
+                break;
+            }
+            row[x] = out;
+        }
+    }
+}
+
+void applyBlur(FilterImage image, FilterBox region, const Filter& f, double scale, FilterScratch& s)
+{
+    const int w = region.x1 - region.x0, h = region.y1 - region.y0;
+    const std::size_t n = static_cast<std::size_t>(w) * h;
+    for (auto& p : s.planes)
+        p.resize(n);
+    for (int y = 0; y < h; ++y) {
+        const uint32_t* row = image.pixels + static_cast<std::ptrdiff_t>(region.y0 + y) * image.stride + region.x0;
+        const std::size_t at = static_cast<std::size_t>(y) * w;
+        for (int x = 0; x < w; ++x) {
+            const uint32_t p = row[x];
+            s.planes[0][at + x] = static_cast<uint8_t>(p >> 24);
+            s.planes[1][at + x] = static_cast<uint8_t>(p >> 16);
+            s.planes[2][at + x] = static_cast<uint8_t>(p >> 8);
+            s.planes[3][at + x] = static_cast<uint8_t>(p);
+        }
+    }
+    for (auto& p : s.planes)
+        blurPlane(p.data(), w, h, blurSize(f.blurX, scale), blurSize(f.blurY, scale), passesOf(f), s);
+    for (int y = 0; y < h; ++y) {
+        uint32_t* row = image.pixels + static_cast<std::ptrdiff_t>(region.y0 + y) * image.stride + region.x0;
+        const std::size_t at = static_cast<std::size_t>(y) * w;
+        for (int x = 0; x < w; ++x)
+            row[x] = pack(s.planes[0][at + x], s.planes[1][at + x], s.planes[2][at + x], s.planes[3][at + x]);
+    }
+}
+
+// Straight channels of a premultiplied pixel, as 0..255 values.
+void unpremultiply(uint32_t p, int c[4])
+{
+    const uint32_t a = p >> 24;
+    c[3] = static_cast<int>(a);
+    for (int i = 0; i < 3; ++i) {
+        const uint32_t v = (p >> (16 - 8 * i)) & 255;
+        c[i] = a == 0 ? 0 : a == 255 ? static_cast<int>(v) : static_cast<int>(std::min<uint32_t>(255, (v * 255 + a / 2) / a));
+    }
+}
+
+uint32_t premultiply(const int c[4])
+{
+    const auto clamp = [](int v) { return static_cast<uint32_t>(v < 0 ? 0 : v > 255 ? 255 : v); };
+    const uint32_t a = clamp(c[3]);
+    return pack(a, div255(clamp(c[0]) * a), div255(clamp(c[1]) * a), div255(clamp(c[2]) * a));
+}
+
+void applyColorMatrix(FilterImage image, FilterBox region, const Filter& f)
+{
+    for (int y = region.y0; y < region.y1; ++y) {
+        uint32_t* row = image.pixels + static_cast<std::ptrdiff_t>(y) * image.stride;
+        for (int x = region.x0; x < region.x1; ++x) {
+            int c[4];
+            unpremultiply(row[x], c);
+            int out[4];
+            for (int i = 0; i < 4; ++i) {
+                const float* m = f.matrix + 5 * i;
+                const float v = m[0] * c[0] + m[1] * c[1] + m[2] * c[2] + m[3] * c[3] + m[4];
+                out[i] = static_cast<int>(std::max(-1.0f, std::min(256.0f, v)));
+            }
+            row[x] = premultiply(out);
+        }
+    }
+}
+
+// The source pixel at (x, y) of the region's copy, or what stands in for
+// pixels beyond it.
+struct Source {
+    const uint32_t* pixels;
+    int width, height;
+    bool clamp;
+    uint32_t substitute;
+    uint32_t at(int x, int y) const
+    {
+        if (x < 0 || y < 0 || x >= width || y >= height) {
+            if (!clamp)
+                return substitute;
+            x = std::max(0, std::min(width - 1, x));
+            y = std::max(0, std::min(height - 1, y));
+        }
+        return pixels[static_cast<std::size_t>(y) * width + x];
+    }
+};
+
+uint32_t premultiplied(Rgba c) { return pack(c.a, div255(c.r * c.a), div255(c.g * c.a), div255(c.b * c.a)); }
+
+Source copyRegion(FilterImage image, FilterBox region, FilterScratch& s, bool clamp, uint32_t substitute)
+{
+    const int w = region.x1 - region.x0, h = region.y1 - region.y0;
+    s.copy.resize(static_cast<std::size_t>(w) * h);
+    for (int y = 0; y < h; ++y)
+        std::memcpy(&s.copy[static_cast<std::size_t>(y) * w],
+                    image.pixels + static_cast<std::ptrdiff_t>(region.y0 + y) * image.stride + region.x0,
+                    static_cast<std::size_t>(w) * 4);
+    return Source{s.copy.data(), w, h, clamp, substitute};
+}
+
+void applyConvolution(FilterImage image, FilterBox region, const Filter& f, FilterScratch& s)
+{
+    const int cols = f.columns, rows = f.rows;
+    if (cols <= 0 || rows <= 0 || f.kernel.size() != static_cast<std::size_t>(cols) * rows)
+        return;
+    const Source src = copyRegion(image, region, s, f.clamp, premultiplied(f.substitute));
+    const float divisor = f.divisor != 0 ? f.divisor : 1;
+    for (int y = 0; y < src.height; ++y) {
+        uint32_t* row = image.pixels + static_cast<std::ptrdiff_t>(region.y0 + y) * image.stride + region.x0;
+        for (int x = 0; x < src.width; ++x) {
+            float sum[4] = {0, 0, 0, 0};
+            for (int j = 0; j < rows; ++j) {
+                for (int i = 0; i < cols; ++i) {
+                    const float k = f.kernel[static_cast<std::size_t>(j) * cols + i];
+                    if (k == 0)
+                        continue;
+                    int c[4];
+                    unpremultiply(src.at(x + i - cols / 2, y + j - rows / 2), c);
+                    for (int ch = 0; ch < 4; ++ch)
+                        sum[ch] += k * c[ch];
+                }
+            }
+            int out[4];
+            for (int ch = 0; ch < 4; ++ch)
+                out[ch] = static_cast<int>(std::max(-1.0f, std::min(256.0f, sum[ch] / divisor + f.bias)));
+            if (f.preserveAlpha)
+                out[3] = static_cast<int>(src.at(x, y) >> 24);
+            row[x] = premultiply(out);
+        }
+    }
+}
+
+int channelOf(uint32_t p, unsigned component)
+{
+    switch (component) {
+    case 1: return (p >> 16) & 255;
+    case 2: return (p >> 8) & 255;
+    case 4: return p & 255;
+    case 8: return p >> 24;
+    default: return 128;
+    }
+}
+
+void applyDisplacement(FilterImage image, FilterBox region, const Filter& f, double scale, FilterScratch& s)
+{
+    const Bitmap* map = f.map.get();
+    if (!map || map->width <= 0 || map->height <= 0 ||
+        map->pixels.size() != static_cast<std::size_t>(map->width) * map->height)
+        return;
+    const bool clampEdges = f.mode == DisplacementMode::Clamp;
+    const Source src = copyRegion(image, region, s, clampEdges, 0);
+    const double sx = (std::isfinite(f.scaleX) ? f.scaleX : 0) * scale / 256;
+    const double sy = (std::isfinite(f.scaleY) ? f.scaleY : 0) * scale / 256;
+    const int mx = static_cast<int>(std::lround(f.mapPoint.x * scale)), my = static_cast<int>(std::lround(f.mapPoint.y * scale));
+    const uint32_t substitute = premultiplied(f.substitute);
+    for (int y = 0; y < src.height; ++y) {
+        uint32_t* row = image.pixels + static_cast<std::ptrdiff_t>(region.y0 + y) * image.stride + region.x0;
+        for (int x = 0; x < src.width; ++x) {
+            const int u = static_cast<int>(std::floor((x - mx) / scale)), v = static_cast<int>(std::floor((y - my) / scale));
+            if (u < 0 || v < 0 || u >= map->width || v >= map->height) {
+                row[x] = src.at(x, y);
+                continue;
+            }
+            // The map's colours count straight.
+            int c[4];
+            unpremultiply(map->pixels[static_cast<std::size_t>(v) * map->width + u], c);
+            const uint32_t straight = pack(static_cast<uint32_t>(c[3]), static_cast<uint32_t>(c[0]),
+                                           static_cast<uint32_t>(c[1]), static_cast<uint32_t>(c[2]));
+            int tx = x + static_cast<int>(std::floor((channelOf(straight, f.componentX) - 128) * sx));
+            int ty = y + static_cast<int>(std::floor((channelOf(straight, f.componentY) - 128) * sy));
+            const bool outside = tx < 0 || ty < 0 || tx >= src.width || ty >= src.height;
+            if (outside && f.mode == DisplacementMode::Wrap) {
+                tx = ((tx % src.width) + src.width) % src.width;
+                ty = ((ty % src.height) + src.height) % src.height;
+            }
+            if (outside && f.mode == DisplacementMode::Ignore)
+                row[x] = src.at(x, y);
+            else if (outside && f.mode == DisplacementMode::Color)
+                row[x] = substitute;
+            else
+                row[x] = src.at(tx, ty);
+        }
+    }
+}
+
+} // namespace
+
+void blurPlane(uint8_t* plane, int width, int height, double sizeX, double sizeY, int passes, FilterScratch& scratch)
+{
+    if (width <= 0 || height <= 0)
+        return;
+    const Taps tx(sizeX), ty(sizeY);
+    passes = std::max(0, std::min(kMaxPasses, passes));
+    for (int p = 0; p < passes; ++p) {
+        if (tx.width)
+            blurRows(plane, width, height, tx, scratch);
+        if (ty.width)
+            blurColumns(plane, width, height, ty, scratch);
+    }
+}
+
+FilterBox filteredBounds(const std::vector<Filter>& filters, double scale, FilterBox content)
+{
+    for (const Filter& f : filters)
+        content = boundsOf(f, scale, content);
+    return content;
+}
+
+FilterBox applyFilters(FilterImage image, FilterBox content, const std::vector<Filter>& filters, double scale,
+                       FilterScratch& scratch)
+{
+    const FilterBox whole{0, 0, image.width, image.height};
+    if (!image.pixels || !(scale > 0) || !std::isfinite(scale))
+        return intersect(content, whole);
+    FilterBox current = intersect(content, whole);
+    for (const Filter& f : filters) {
+        if (current.empty())
+            break;
+        // The region the filter reads and writes: where its result can
+        // show, and what it filters.
+        const FilterBox region = intersect(unite(boundsOf(f, scale, current), current), whole);
+        if (region.empty())
+            continue;
+        switch (f.kind) {
+        case FilterKind::Blur:
+            applyBlur(image, region, f, scale, scratch);
+            break;
+        case FilterKind::DropShadow:
+        case FilterKind::Glow:
+        case FilterKind::Bevel:
+        case FilterKind::GradientGlow:
+        case FilterKind::GradientBevel:
+            applyEdgeEffect(image, region, f, scale, scratch);
+            break;
+        case FilterKind::ColorMatrix:
+            applyColorMatrix(image, region, f);
+            break;
+        case FilterKind::Convolution:
+            applyConvolution(image, region, f, scratch);
+            break;
+        case FilterKind::DisplacementMap:
+            applyDisplacement(image, region, f, scale, scratch);
+            break;
+        }
+        current = region;
+    }
+    return current;
+}
+
+} // namespace swf
