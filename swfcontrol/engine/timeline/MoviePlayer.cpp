@@ -653,15 +653,15 @@ struct MoviePlayer::Impl {
             return;
         Matrix m = parentM * inst.matrix;
         ColorTransform cx = parentCx * inst.cxform;
-        if (!mask && !inst.filters.empty()) {
-            // A filtered object is drawn into a bitmap of its own whose
-            // pixel centres fall on its whole-pixel origin.
-            m.tx = std::floor(m.tx) + 0.5;
-            m.ty = std::floor(m.ty) + 0.5;
-        } else if (inst.cacheAsBitmap) {
-            // A cached bitmap lands on whole pixels.
-            m.tx = std::round(m.tx);
-            m.ty = std::round(m.ty);
+        if (inst.cacheAsBitmap || (!mask && !inst.filters.empty())) {
+            // A cached bitmap, as filters draw through, starts at the
+            // object's top-left corner moved to the nearest whole pixel.
+            Box box;
+            addBounds(inst, m, box, 0);
+            if (!box.empty) {
+                m.tx += std::round(box.x0) - box.x0;
+                m.ty += std::round(box.y0) - box.y0;
+            }
         }
         BlendMode mode = mask ? BlendMode::Normal : blendOf(inst.blendMode);
         // Filters work on the object drawn by itself, so it gets a layer.
