@@ -409,7 +409,7 @@ void applyColorMatrix(FilterImage image, FilterBox region, const Filter& f)
             for (int i = 0; i < 4; ++i) {
                 const float* m = f.matrix + 5 * i;
                 const float v = m[0] * c[0] + m[1] * c[1] + m[2] * c[2] + m[3] * c[3] + m[4];
-                out[i] = static_cast<int>(std::max(-1.0f, std::min(256.0f, v)));
+                out[i] = static_cast<int>(std::floor(std::max(-1.0f, std::min(256.0f, v)) + 0.5f));
             }
             row[x] = premultiply(out);
         }
