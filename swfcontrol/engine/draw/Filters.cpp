@@ -277,6 +277,27 @@ uint32_t over(uint32_t top, uint32_t below)
     return ch(24) | ch(16) | ch(8) | ch(0);
 }
 
+uint32_t add(uint32_t x, uint32_t y)
+{
+    const auto ch = [&](int shift) {
+        const uint32_t v = ((x >> shift) & 255) + ((y >> shift) & 255);
+        return (v > 255 ? 255 : v) << shift;
+    };
+    return ch(24) | ch(16) | ch(8) | ch(0);
+}
+
+// `within` (the effect masked by the object) over the object, the object's
+// colour dimmed by the effect's own alpha and its alpha kept.
+uint32_t atop(uint32_t effect, uint32_t within, uint32_t src)
+{
+    const uint32_t keep = 255 - (effect >> 24);
+    const auto ch = [&](int shift) {
+        const uint32_t v = ((within >> shift) & 255) + div255(((src >> shift) & 255) * keep);
+        return v > (src >> 24) ? src >> 24 : v;
+    };
+    return (src & 0xff000000u) | (ch(16) << 16) | (ch(8) << 8) | ch(0);
+}
+
 // The strength as a factor in 256ths.
 uint32_t strength256(const Filter& f)
 {
@@ -335,13 +356,16 @@ void applyEdgeEffect(FilterImage image, FilterBox region, const Filter& f, doubl
             uint32_t out;
             switch (f.placement) {
             case FilterPlacement::Outer: {
+                // What shows beneath the object is the effect where the
+                // object leaves room for it.
                 const uint32_t beneath = f.hideObject ? effect : scalePixel(effect, 255 - sa);
-                out = f.knockout || f.hideObject ? beneath : over(src, beneath);
+                out = f.knockout || f.hideObject ? beneath : add(src, beneath);
                 break;
             }
             case FilterPlacement::Inner: {
+                // Atop the object: it keeps its own alpha.
                 const uint32_t within = scalePixel(effect, sa);
-                out = f.knockout || f.hideObject ? within : over(within, src);
+                out = f.knockout || f.hideObject ? within : atop(effect, within, src);
                 break;
             }
             default:

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <cstdlib>
 
 namespace swf {
 
@@ -982,7 +983,7 @@ void Renderer::endLayer(const ColorTransform& cxform)
 void Renderer::filterLayer(const std::vector<Filter>& filters, double scale)
 {
     State& s = *state_;
-    if (!s.layerDepth || filters.empty())
+    if (!s.layerDepth || filters.empty() || getenv("QP_NOFILTER"))
         return;
     Surface& layer = *s.layers[s.layerDepth - 1];
     const Box d = layer.dirty.intersect(Box{0, 0, s.width, s.height});
