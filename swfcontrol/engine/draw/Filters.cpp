@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <cstdlib>
 
 namespace swf {
 
@@ -73,9 +72,12 @@ struct Taps {
 
 int passesOf(const Filter& f) { return std::max(0, std::min(kMaxPasses, f.passes)); }
 
+// A blur of `size` stage pixels spreads each pixel over (size - 1) / 2 stage
+// pixels each way; the stage's scale stretches that spread, not the pixel.
 double blurSize(double size, double scale)
 {
-    return std::max(0.0, std::min(kMaxBlur, std::isfinite(size) ? size : 0.0)) * scale;
+    const double s = std::max(0.0, std::min(kMaxBlur, std::isfinite(size) ? size : 0.0));
+    return s <= 1 ? s : (s - 1) * scale + 1;
 }
 
 int blurReach(double size, int passes, double scale) { return Taps(blurSize(size, scale)).reach() * passes; }
@@ -87,8 +89,6 @@ void offsetOf(const Filter& f, double scale, int& dx, int& dy)
     const double a = std::isfinite(f.angle) ? f.angle : 0.0;
     dx = static_cast<int>(std::lround(std::cos(a) * d));
     dy = static_cast<int>(std::lround(std::sin(a) * d));
-    if (getenv("QP_DX")) dx += atoi(getenv("QP_DX"));
-    if (getenv("QP_DY")) dy += atoi(getenv("QP_DY"));
 }
 
 bool hasBlur(const Filter& f)
@@ -321,7 +321,7 @@ void applyEdgeEffect(FilterImage image, FilterBox region, const Filter& f, doubl
     }
     std::vector<uint8_t>& blurred = s.planes[1];
     blurred = alpha;
-    blurPlane(blurred.data(), w, h, blurSize(f.blurX, 1) * scale, blurSize(f.blurY, 1) * scale, passesOf(f), s);
+    blurPlane(blurred.data(), w, h, blurSize(f.blurX, scale), blurSize(f.blurY, scale), passesOf(f), s);
 
     const bool bevel = f.kind == FilterKind::Bevel || f.kind == FilterKind::GradientBevel;
     const bool gradient = f.kind == FilterKind::GradientBevel || f.kind == FilterKind::GradientGlow;

@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <cstdlib>
 
 namespace swf {
 
@@ -983,7 +982,7 @@ void Renderer::endLayer(const ColorTransform& cxform)
 void Renderer::filterLayer(const std::vector<Filter>& filters, double scale)
 {
     State& s = *state_;
-    if (!s.layerDepth || filters.empty() || getenv("QP_NOFILTER"))
+    if (!s.layerDepth || filters.empty())
         return;
     Surface& layer = *s.layers[s.layerDepth - 1];
     const Box d = layer.dirty.intersect(Box{0, 0, s.width, s.height});
