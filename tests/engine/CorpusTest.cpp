@@ -9,6 +9,7 @@
 // NAME.diff.png (red: outlier pixels).
 #include "swfcontrol/engine/draw/Renderer.h"
 #include "swfcontrol/engine/timeline/MoviePlayer.h"
+#include "tools/fallbackfont/FallbackFonts.h"
 #include "tools/swfrender/PngFile.h"
 
 #include <gtest/gtest.h>
@@ -44,6 +45,10 @@ struct CorpusCase {
     // viewport_dimensions: the stage is fitted into width x height pixels,
     // times scale_factor; 0 when the test gives none.
     double viewportWidth = 0, viewportHeight = 0, scaleFactor = 1;
+    // Device text: with_default_font draws it with the fallback font; a
+    // [fonts.*] table names a font file of the folder instead.
+    bool defaultFont = false;
+    std::string fontFile;
     std::vector<Comparison> comparisons;
 };
 
@@ -127,6 +132,10 @@ bool readCase(const std::string& path, CorpusCase& out)
         } else if (section == "player_options" && key == "with_renderer") {
             if (value.find("\"low\"") != std::string::npos)
                 out.quality = swf::Quality::Low;
+        } else if (section == "player_options" && key == "with_default_font") {
+            out.defaultFont = value == "true";
+        } else if (section.compare(0, 6, "fonts.") == 0 && key == "path") {
+            out.fontFile = value.substr(1, value.size() >= 2 ? value.size() - 2 : 0);
         } else if (section == "player_options" && key == "viewport_dimensions") {
             out.viewportWidth = inlineNumber(value, "width");
             out.viewportHeight = inlineNumber(value, "height");
@@ -280,6 +289,14 @@ TEST_P(Corpus, MatchesExpectedImages)
     std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     swf::MoviePlayer player;
     std::string reason;
+    swf::FallbackFonts fonts;
+    if (!c.fontFile.empty()) {
+        ASSERT_TRUE(fonts.load(folder + "/" + c.fontFile, "", "", "", reason)) << reason;
+        player.setDeviceFonts(&fonts);
+    } else if (c.defaultFont) {
+        ASSERT_TRUE(fonts.loadShipped(reason)) << reason;
+        player.setDeviceFonts(&fonts);
+    }
     ASSERT_TRUE(player.load(data.data(), data.size(), reason)) << reason;
     player.setQuality(c.quality);
     if (c.viewportWidth > 0 && c.viewportHeight > 0 && player.stageWidth() > 0 && player.stageHeight() > 0)

@@ -166,6 +166,7 @@ struct MoviePlayer::Impl {
     std::optional<Rgba> backgroundOverride;
     FsCommandHandler fsCommand;
     DeviceTextRasterizer* deviceText = nullptr;
+    const DeviceFonts* deviceFonts = nullptr;
     struct KeptText {
         DeviceText text;
         DeviceCoverage coverage;
@@ -927,6 +928,7 @@ bool MoviePlayer::load(const uint8_t* data, std::size_t size, std::string& reaso
     std::unique_ptr<Impl> next(new Impl);
     next->fsCommand = std::move(impl_->fsCommand);
     next->deviceText = impl_->deviceText;
+    next->deviceFonts = impl_->deviceFonts;
     next->loop = impl_->loop;
     next->quality = impl_->quality;
     next->stageScale = impl_->stageScale;
@@ -939,6 +941,7 @@ bool MoviePlayer::load(const uint8_t* data, std::size_t size, std::string& reaso
         impl_->movie = MovieDefinition();
         return false;
     }
+    impl_->movie.setDeviceFonts(impl_->deviceFonts);
     impl_->root = std::make_shared<Clip>();
     impl_->root->timeline = &impl_->movie.root();
     impl_->enterFrame(impl_->root, 0, true);
@@ -1114,5 +1117,11 @@ bool MoviePlayer::overButton() const
 
 void MoviePlayer::setFsCommandHandler(FsCommandHandler handler) { impl_->fsCommand = std::move(handler); }
 void MoviePlayer::setDeviceText(DeviceTextRasterizer* rasterizer) { impl_->deviceText = rasterizer; }
+
+void MoviePlayer::setDeviceFonts(const DeviceFonts* fonts)
+{
+    impl_->deviceFonts = fonts;
+    impl_->movie.setDeviceFonts(fonts);
+}
 
 } // namespace swf

@@ -119,6 +119,10 @@ public:
     void setFsCommandHandler(FsCommandHandler handler);
     // Not owned; it must outlive the player or be replaced first.
     void setDeviceText(DeviceTextRasterizer* rasterizer);
+    // Outlines to draw device text with, as glyphs are drawn, ahead of the
+    // rasterizer above. Not owned, kept across loads; set it before a
+    // movie's text is first drawn.
+    void setDeviceFonts(const DeviceFonts* fonts);
 
 private:
     struct Impl;
