@@ -162,6 +162,15 @@ struct Renderer::State {
         uint64_t lastUse = 0;
     };
     std::vector<KeptSweep> keptSweeps;
+    // Layers kept as cached bitmaps (keepLayer).
+    struct KeptLayer {
+        uint64_t key = 0;
+        int x0 = 0, y0 = 0, width = 0, height = 0; // from the origin it was kept at
+        std::vector<uint32_t> pixels;
+        bool used = false;
+    };
+    std::vector<KeptLayer> keptLayers;
+    std::size_t keptLayerPixels = 0;
     uint64_t sweepClock = 0;
     // Recently built ramps: the same gradients come back frame after frame.
     std::vector<std::unique_ptr<GradientRamp>> ramps;
@@ -585,6 +594,8 @@ bool Renderer::resize(int width, int height)
     s.masks.clear();
     s.maskDepth = 0;
     s.keptSweeps.clear();
+    s.keptLayers.clear();
+    s.keptLayerPixels = 0;
     // Sized anew on first use: the same pixel count may come with another width.
     if (s.shapeFills.image)
         pixman_image_unref(s.shapeFills.image);
@@ -619,6 +630,19 @@ void Renderer::clear(Rgba background)
     const uint32_t c = 0xff000000u | (uint32_t(background.r) << 16) | (uint32_t(background.g) << 8) | background.b;
     std::fill(s.frame.pixels.begin(), s.frame.pixels.end(), c);
     s.bitmapCache.endFrame();
+    // Cached bitmaps the last frame did not draw are gone.
+    auto keep = s.keptLayers.begin();
+    for (auto& k : s.keptLayers) {
+        if (k.used) {
+            k.used = false;
+            if (&*keep != &k)
+                *keep = std::move(k);
+            ++keep;
+        } else {
+            s.keptLayerPixels -= k.pixels.size();
+        }
+    }
+    s.keptLayers.erase(keep, s.keptLayers.end());
 }
 
 // Marks in `swept` the group's solid fills whose edges close up (each
@@ -977,6 +1001,63 @@ void Renderer::endLayer(const ColorTransform& cxform)
         transformPixels(src, dirty.x0, dirty.y0, dirty.x1, dirty.y1, cxform);
     blendLayer(layer.mode, layer.image, parent.image, src, dst, clip, area.x0, area.y0, area.x1, area.y1);
     parent.dirty.unite(area.x0, area.y0, area.x1, area.y1);
+}
+
+void Renderer::keepLayer(uint64_t key, int x, int y)
+{
+    State& s = *state_;
+    if (!s.layerDepth)
+        return;
+    const Surface& layer = *s.layers[s.layerDepth - 1];
+    const Box d = layer.dirty.intersect(Box{0, 0, s.width, s.height});
+    const std::size_t area = d.empty() ? 0 : static_cast<std::size_t>(d.x1 - d.x0) * (d.y1 - d.y0);
+    // Four frames' pixels in all.
+    const std::size_t budget = static_cast<std::size_t>(s.width) * s.height * 4;
+    for (auto it = s.keptLayers.begin(); it != s.keptLayers.end(); ++it) {
+        if (it->key == key) {
+            s.keptLayerPixels -= it->pixels.size();
+            s.keptLayers.erase(it);
+            break;
+        }
+    }
+    if (s.keptLayerPixels + area > budget)
+        return;
+    State::KeptLayer k;
+    k.key = key;
+    k.used = true;
+    if (area) {
+        k.x0 = d.x0 - x;
+        k.y0 = d.y0 - y;
+        k.width = d.x1 - d.x0;
+        k.height = d.y1 - d.y0;
+        k.pixels.resize(area);
+        for (int row = d.y0; row < d.y1; ++row)
+            std::copy_n(&layer.pixels[static_cast<std::size_t>(row) * s.width + d.x0], k.width,
+                        &k.pixels[static_cast<std::size_t>(row - d.y0) * k.width]);
+    }
+    s.keptLayerPixels += area;
+    s.keptLayers.push_back(std::move(k));
+}
+
+bool Renderer::drawKeptLayer(uint64_t key, int x, int y)
+{
+    State& s = *state_;
+    if (!s.layerDepth)
+        return false;
+    for (State::KeptLayer& k : s.keptLayers) {
+        if (k.key != key)
+            continue;
+        k.used = true;
+        Surface& layer = *s.layers[s.layerDepth - 1];
+        const Box to = Box{x + k.x0, y + k.y0, x + k.x0 + k.width, y + k.y0 + k.height}.intersect(
+            Box{0, 0, s.width, s.height});
+        for (int row = to.y0; row < to.y1; ++row)
+            std::copy_n(&k.pixels[static_cast<std::size_t>(row - y - k.y0) * k.width + (to.x0 - x - k.x0)],
+                        to.x1 - to.x0, &layer.pixels[static_cast<std::size_t>(row) * s.width + to.x0]);
+        layer.dirty.unite(to.x0, to.y0, to.x1, to.y1);
+        return true;
+    }
+    return false;
 }
 
 void Renderer::filterLayer(const std::vector<Filter>& filters, double scale)

@@ -87,6 +87,17 @@ public:
     // endLayer; their sizes are stage pixels, `scale` frame pixels each.
     void filterLayer(const std::vector<Filter>& filters, double scale);
 
+    // Cached bitmaps (cacheAsBitmap, and the bitmaps filters draw through):
+    // keepLayer stores what the current layer holds, before endLayer, under
+    // `key`, its pixels counted from frame pixel (x, y); drawKeptLayer,
+    // right after beginLayer, fills the layer with what was kept under the
+    // key, placed from (x, y) this time, and says whether there was any.
+    // The caller's key names everything the pixels depend on. What a frame
+    // does not draw again is dropped when the next begins (clear), and at
+    // most a few frames' pixels are kept.
+    void keepLayer(uint64_t key, int x, int y);
+    bool drawKeptLayer(uint64_t key, int x, int y);
+
 private:
     struct State;
     std::unique_ptr<State> state_;

@@ -2,10 +2,12 @@
 
 #include "swfcontrol/engine/timeline/Actions.h"
 #include "swfcontrol/engine/timeline/MovieDefinition.h"
+#include "swfcontrol/engine/draw/Filters.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cctype>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <vector>
@@ -647,6 +649,98 @@ struct MoviePlayer::Impl {
         }
     }
 
+    // What a cached bitmap's pixels depend on: the instance's content as the
+    // timeline stands (characters, matrices, colour transforms, frames,
+    // states and filters of everything inside), where it lies within its
+    // bitmap, the stage's scale and the quality. Its own colour transform
+    // applies as the bitmap is drawn, so it does not count; nor does a move
+    // by whole pixels, unless the bitmap reaches beyond the frame.
+    uint64_t cacheKey(const Instance& inst, const Matrix& m, int originX, int originY, const Renderer& r)
+    {
+        uint64_t h = 0x84222325cbf29ce4ull;
+        contentKey(inst, h, 0);
+        const double linear[] = {m.a, m.b, m.c, m.d, m.tx - originX, m.ty - originY, stageScale};
+        for (double v : linear)
+            mixReal(h, v);
+        mixKey(h, static_cast<uint64_t>(quality));
+        Box box;
+        addBounds(inst, m, box, 0);
+        const FilterBox grown = filteredBounds(
+            inst.filters, stageScale,
+            FilterBox{static_cast<int>(std::floor(std::max(-1e9, box.x0))), static_cast<int>(std::floor(std::max(-1e9, box.y0))),
+                      static_cast<int>(std::ceil(std::min(1e9, box.x1))), static_cast<int>(std::ceil(std::min(1e9, box.y1)))});
+        if (box.empty || grown.x0 < 0 || grown.y0 < 0 || grown.x1 > r.width() || grown.y1 > r.height()) {
+            mixKey(h, static_cast<uint64_t>(static_cast<uint32_t>(originX)));
+            mixKey(h, static_cast<uint64_t>(static_cast<uint32_t>(originY)));
+        }
+        return h;
+    }
+
+    static void mixKey(uint64_t& h, uint64_t v)
+    {
+        h ^= v + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
+        h *= 0xff51afd7ed558ccdull;
+    }
+
+    static void mixReal(uint64_t& h, double v)
+    {
+        uint64_t bits;
+        std::memcpy(&bits, &v, sizeof bits);
+        mixKey(h, bits);
+    }
+
+    static void mixCx(uint64_t& h, const ColorTransform& c)
+    {
+        const float v[] = {c.mulR, c.mulG, c.mulB, c.mulA, c.addR, c.addG, c.addB, c.addA};
+        for (float f : v)
+            mixReal(h, static_cast<double>(f));
+    }
+
+    void contentKey(const Instance& inst, uint64_t& h, unsigned depth)
+    {
+        if (depth > limits.maxNesting)
+            return;
+        mixKey(h, reinterpret_cast<uintptr_t>(inst.character));
+        mixKey(h, (uint64_t(inst.ratio) << 32) | (uint64_t(inst.clipDepth) << 16) | (uint64_t(inst.blendMode) << 8) |
+                      (uint64_t(inst.visible) << 1) | uint64_t(inst.buttonState) << 40);
+        if (inst.hasBackground)
+            mixKey(h, (uint64_t(inst.background.r) << 16) | (uint64_t(inst.background.g) << 8) | inst.background.b | (uint64_t(1) << 32));
+        for (const Filter& f : inst.filters) {
+            const double v[] = {static_cast<double>(f.kind), f.blurX, f.blurY, static_cast<double>(f.passes), f.angle,
+                                f.distance, f.strength, static_cast<double>(f.placement), static_cast<double>(f.knockout),
+                                static_cast<double>(f.hideObject)};
+            for (double x : v)
+                mixReal(h, x);
+            mixKey(h, (uint64_t(f.color.r) << 24) | (uint64_t(f.color.g) << 16) | (uint64_t(f.color.b) << 8) | f.color.a);
+            mixKey(h, (uint64_t(f.highlight.r) << 24) | (uint64_t(f.highlight.g) << 16) | (uint64_t(f.highlight.b) << 8) | f.highlight.a);
+            for (const FilterStop& stop : f.stops)
+                mixKey(h, (uint64_t(stop.color.r) << 32) | (uint64_t(stop.color.g) << 24) | (uint64_t(stop.color.b) << 16) |
+                              (uint64_t(stop.color.a) << 8) | stop.ratio);
+            for (float x : f.matrix)
+                mixReal(h, static_cast<double>(x));
+            for (float x : f.kernel)
+                mixReal(h, static_cast<double>(x));
+            mixKey(h, reinterpret_cast<uintptr_t>(f.map.get()));
+        }
+        const auto child = [&](const Instance& c) {
+            const double v[] = {c.matrix.a, c.matrix.b, c.matrix.c, c.matrix.d, c.matrix.tx, c.matrix.ty};
+            for (double x : v)
+                mixReal(h, x);
+            mixCx(h, c.cxform);
+            mixKey(h, uint64_t(c.depth));
+            contentKey(c, h, depth + 1);
+        };
+        if (inst.clip) {
+            mixKey(h, static_cast<uint64_t>(inst.clip->frame));
+            for (const auto& entry : inst.clip->list)
+                child(*entry.second);
+        }
+        for (const auto& part : inst.parts) {
+            if (part.first & inst.buttonState)
+                child(*part.second);
+        }
+    }
+
     void drawInstance(Renderer& r, Instance& inst, const Matrix& parentM, const ColorTransform& parentCx,
                       bool mask)
     {
@@ -654,26 +748,46 @@ struct MoviePlayer::Impl {
             return;
         Matrix m = parentM * inst.matrix;
         ColorTransform cx = parentCx * inst.cxform;
-        if (inst.cacheAsBitmap || (!mask && !inst.filters.empty())) {
-            // A cached bitmap, as filters draw through, starts at the
-            // object's top-left corner moved to the nearest whole pixel.
+        BlendMode mode = mask ? BlendMode::Normal : blendOf(inst.blendMode);
+        // A cached bitmap is drawn once into a layer of its own and kept
+        // while it stays the same; filters draw through one.
+        const bool filtered = !mask && !inst.filters.empty();
+        const bool cached = !mask && (inst.cacheAsBitmap || filtered);
+        int originX = 0, originY = 0;
+        if (cached || inst.cacheAsBitmap) {
+            // The bitmap starts at the object's top-left corner moved to the
+            // nearest whole pixel.
             Box box;
             addBounds(inst, m, box, 0);
             if (!box.empty) {
+                originX = static_cast<int>(std::max(-1e9, std::min(1e9, std::round(box.x0))));
+                originY = static_cast<int>(std::max(-1e9, std::min(1e9, std::round(box.y0))));
                 m.tx += std::round(box.x0) - box.x0;
                 m.ty += std::round(box.y0) - box.y0;
             }
         }
-        BlendMode mode = mask ? BlendMode::Normal : blendOf(inst.blendMode);
-        // Filters work on the object drawn by itself, so it gets a layer.
-        const bool filtered = !mask && !inst.filters.empty();
-        if (filtered && mode == BlendMode::Normal)
+        if (cached && mode == BlendMode::Normal)
             mode = BlendMode::Layer;
         bool layer = mode != BlendMode::Normal;
         if (layer) {
             r.beginLayer(mode);
             cx = ColorTransform();
         }
+        const uint64_t key = cached ? cacheKey(inst, m, originX, originY, r) : 0;
+        if (!cached || !r.drawKeptLayer(key, originX, originY)) {
+            drawContent(r, inst, m, cx, mask);
+            if (filtered)
+                r.filterLayer(inst.filters, stageScale);
+            if (cached)
+                r.keepLayer(key, originX, originY);
+        }
+        if (layer)
+            r.endLayer(parentCx * inst.cxform);
+    }
+
+    // What an instance draws, its own layer and filters aside.
+    void drawContent(Renderer& r, Instance& inst, const Matrix& m, const ColorTransform& cx, bool mask)
+    {
         if (inst.hasBackground && !mask)
             drawBackground(r, inst, m, cx);
         const Character& ch = *inst.character;
@@ -734,11 +848,6 @@ struct MoviePlayer::Impl {
         }
         default:
             break;
-        }
-        if (layer) {
-            if (filtered)
-                r.filterLayer(inst.filters, stageScale);
-            r.endLayer(parentCx * inst.cxform);
         }
     }
 
