@@ -53,6 +53,10 @@ struct Character {
     std::vector<uint8_t> bitmapBody;
     TextCharacter text;
     FontCharacter font;
+    // DefineScalingGrid of a sprite or button: the centre of its nine
+    // slices, in its own twips.
+    bool hasScalingGrid = false;
+    Rect scalingGrid;
 };
 
 struct LoadLimits {

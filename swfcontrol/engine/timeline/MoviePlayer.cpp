@@ -3,6 +3,7 @@
 #include "swfcontrol/engine/timeline/Actions.h"
 #include "swfcontrol/engine/timeline/MovieDefinition.h"
 #include "swfcontrol/engine/draw/Filters.h"
+#include "swfcontrol/engine/draw/ScalingGrid.h"
 
 #include <algorithm>
 #include <cmath>
@@ -37,8 +38,15 @@ struct Instance {
     bool visible = true;
     bool cacheAsBitmap = false;
     const std::vector<ClipAction>* clipActions = nullptr; // a sprite's onClipEvent handlers
-    bool hasBackground = false;
+    bool hasBackground = false; // opaqueBackground, or PlaceObject3's background
     Rgba background;
+    // Set from script: scale9Grid (in the object's twips, ahead of its
+    // character's DefineScalingGrid) and scrollRect (the object's twips it
+    // shows, from its origin, clipped).
+    bool hasScale9 = false;
+    Rect scale9;
+    bool hasScrollRect = false;
+    Rect scrollRect;
     uint64_t bornTick = 0;
 
     std::shared_ptr<Clip> clip; // a sprite's timeline
@@ -775,7 +783,10 @@ struct MoviePlayer::Impl {
         }
         const uint64_t key = cached ? cacheKey(inst, m, originX, originY, r) : 0;
         if (!cached || !r.drawKeptLayer(key, originX, originY)) {
-            drawContent(r, inst, m, cx, mask);
+            if (inst.hasScrollRect)
+                drawScrolled(r, inst, m, cx, mask);
+            else
+                drawContent(r, inst, m, cx, mask);
             if (filtered)
                 r.filterLayer(inst.filters, stageScale);
             if (cached)
@@ -783,6 +794,60 @@ struct MoviePlayer::Impl {
         }
         if (layer)
             r.endLayer(parentCx * inst.cxform);
+    }
+
+    // scrollRect: the object shows its twips from the rectangle's corner on,
+    // moved to its origin on whole pixels, and clipped to the rectangle.
+    void drawScrolled(Renderer& r, Instance& inst, const Matrix& m, const ColorTransform& cx, bool mask)
+    {
+        const Rect& s = inst.scrollRect;
+        Shape clip;
+        FillStyle fill;
+        clip.fills.push_back(fill);
+        rectangle(clip, {0, s.xMax - s.xMin, 0, s.yMax - s.yMin});
+        if (!mask) {
+            r.beginMask();
+            r.drawShape(clip, m, ColorTransform(), nullptr);
+            r.endMask();
+        }
+        Matrix scrolled = m;
+        scrolled.tx = std::round(m.tx - m.a * s.xMin - m.c * s.yMin);
+        scrolled.ty = std::round(m.ty - m.b * s.xMin - m.d * s.yMin);
+        drawContent(r, inst, scrolled, cx, mask);
+        if (!mask)
+            r.popMask();
+    }
+
+    // A sprite with a scaling grid, scaled and neither turned nor skewed:
+    // the shapes right inside it go through the grid, anything else is
+    // drawn as it is. False when the grid does not apply.
+    bool drawScaledNine(Renderer& r, Instance& inst, const Matrix& m, const ColorTransform& cx, bool mask)
+    {
+        const bool scripted = inst.hasScale9;
+        if ((!scripted && !inst.character->hasScalingGrid) || inst.matrix.b != 0 || inst.matrix.c != 0 ||
+            (inst.matrix.a == 1 && inst.matrix.d == 1))
+            return false;
+        ScalingGrid grid;
+        grid.grid = scripted ? inst.scale9 : inst.character->scalingGrid;
+        grid.scaleX = inst.matrix.a;
+        grid.scaleY = inst.matrix.d;
+        Box box;
+        for (const auto& child : inst.clip->list)
+            addBounds(*child.second, child.second->matrix, box, 1);
+        if (box.empty)
+            return false;
+        grid.bounds = Rect{static_cast<int32_t>(std::floor(box.x0)), static_cast<int32_t>(std::ceil(box.x1)),
+                           static_cast<int32_t>(std::floor(box.y0)), static_cast<int32_t>(std::ceil(box.y1))};
+        for (const auto& entry : inst.clip->list) {
+            Instance& child = *entry.second;
+            if (child.clipDepth > 0 || !child.visible)
+                continue;
+            if (child.character->kind == CharacterKind::Shape)
+                paint(r, scaleNine(child.character->shape, child.matrix, grid), m, cx * child.cxform);
+            else
+                drawInstance(r, child, m, cx, mask);
+        }
+        return true;
     }
 
     // What an instance draws, its own layer and filters aside.
@@ -819,7 +884,7 @@ struct MoviePlayer::Impl {
             break;
         }
         case CharacterKind::Sprite:
-            if (inst.clip)
+            if (inst.clip && !drawScaledNine(r, inst, m, cx, mask))
                 drawList(r, inst.clip->list, m, cx, mask);
             break;
         case CharacterKind::Button: {
