@@ -150,7 +150,64 @@ FilterBox boundsOf(const Filter& f, double scale, FilterBox in)
 // once so that rows are read in order and the work vectorizes. The shares
 // are fixed point, 22 fraction bits: an average lands a hair above its
 // exact value, so whole values stay whole.
+void blurColumnsWide(uint8_t* plane, int width, int height, const Taps& t, FilterScratch& s);
+
+// Boxes up to 257 pixels keep their sums in 16 bits, eight to a vector
+// register; the shares then have 16 fraction bits.
 void blurColumns(uint8_t* plane, int width, int height, const Taps& t, FilterScratch& s)
+{
+    if (t.k > 127) {
+        blurColumnsWide(plane, width, height, t, s);
+        return;
+    }
+    const std::size_t w = static_cast<std::size_t>(width);
+    s.sums16.assign(w, 0);
+    s.line.resize(w * height);
+    uint8_t* out = s.line.data();
+    uint16_t* sum = s.sums16.data();
+    const auto row = [&](int y) -> const uint8_t* { return y >= 0 && y < height ? plane + y * w : nullptr; };
+    for (int y = 0; y <= t.k && y < height; ++y) {
+        const uint8_t* r = plane + y * w;
+        for (std::size_t x = 0; x < w; ++x)
+            sum[x] = static_cast<uint16_t>(sum[x] + r[x]);
+    }
+    const uint16_t whole = static_cast<uint16_t>(std::min(65535.0, std::ceil(512 * t.inverse * 65536)));
+    const uint16_t end = static_cast<uint16_t>(std::min(65535.0, std::ceil(t.ends * t.inverse * 65536)));
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* above = row(y - t.k - 1);
+        const uint8_t* below = row(y + t.k + 1);
+        uint8_t* o = out + y * w;
+        if (t.ends && above && below) {
+            for (std::size_t x = 0; x < w; ++x) {
+                const uint16_t edge = static_cast<uint16_t>(above[x] + below[x]);
+                const uint32_t v = (uint32_t(sum[x]) * whole + uint32_t(edge) * end) >> 16;
+                o[x] = static_cast<uint8_t>(v > 255 ? 255 : v);
+            }
+        } else if (t.ends && (above || below)) {
+            const uint8_t* edge = above ? above : below;
+            for (std::size_t x = 0; x < w; ++x) {
+                const uint32_t v = (uint32_t(sum[x]) * whole + uint32_t(edge[x]) * end) >> 16;
+                o[x] = static_cast<uint8_t>(v > 255 ? 255 : v);
+            }
+        } else {
+            for (std::size_t x = 0; x < w; ++x) {
+                const uint32_t v = (uint32_t(sum[x]) * whole) >> 16;
+                o[x] = static_cast<uint8_t>(v > 255 ? 255 : v);
+            }
+        }
+        const uint8_t* leaving = row(y - t.k);
+        if (below)
+            for (std::size_t x = 0; x < w; ++x)
+                sum[x] = static_cast<uint16_t>(sum[x] + below[x]);
+        if (leaving)
+            for (std::size_t x = 0; x < w; ++x)
+                sum[x] = static_cast<uint16_t>(sum[x] - leaving[x]);
+    }
+    std::memcpy(plane, out, w * height);
+    s.blurSteps += static_cast<uint64_t>(width) * height;
+}
+
+void blurColumnsWide(uint8_t* plane, int width, int height, const Taps& t, FilterScratch& s)
 {
     const std::size_t w = static_cast<std::size_t>(width);
     s.sums.assign(w, 0);
@@ -370,28 +427,38 @@ void applyEdgeEffect(FilterImage image, FilterBox region, const Filter& f, doubl
     const Ramp ramp = gradient ? gradientRamp(f.stops) : bevel ? bevelRamp(f.highlight, f.color) : solidRamp(f.color);
     const uint32_t k = strength256(f);
     const bool inner = f.placement == FilterPlacement::Inner;
-    const auto sample = [&](int x, int y) -> int {
-        return x >= 0 && y >= 0 && x < w && y < h ? blurred[static_cast<std::size_t>(y) * w + x] : 0;
+    // The blurred plane's row y, or null beyond it; a sample at x beyond its
+    // ends is 0.
+    const auto rowOf = [&](int y) -> const uint8_t* {
+        return y >= 0 && y < h ? &blurred[static_cast<std::size_t>(y) * w] : nullptr;
     };
+    const auto at = [w](const uint8_t* r, int x) -> int { return r && x >= 0 && x < w ? r[x] : 0; };
     const auto level = [&](uint32_t v) { return std::min<uint32_t>(255, (v * k) >> 8); };
+    const uint32_t none = ramp.at[0];
     for (int y = 0; y < h; ++y) {
         uint32_t* row = image.pixels + static_cast<std::ptrdiff_t>(region.y0 + y) * image.stride + region.x0;
         const uint8_t* a = &alpha[static_cast<std::size_t>(y) * w];
+        const uint8_t* lit = rowOf(y + dy);
+        const uint8_t* shaded = rowOf(y - dy);
         for (int x = 0; x < w; ++x) {
             uint32_t index;
             if (bevel) {
                 // Lit where the object lies towards the light, shaded where
                 // it lies away from it.
-                const int v = sample(x + dx, y + dy) - sample(x - dx, y - dy);
-                const int lit = static_cast<int>(level(static_cast<uint32_t>(std::abs(v))));
-                index = static_cast<uint32_t>(v >= 0 ? 128 - lit / 2 : 128 + (lit + 1) / 2);
+                const int v = at(lit, x + dx) - at(shaded, x - dx);
+                const int amount = static_cast<int>(level(static_cast<uint32_t>(std::abs(v))));
+                index = static_cast<uint32_t>(v >= 0 ? 128 - amount / 2 : 128 + (amount + 1) / 2);
                 index = std::min<uint32_t>(255, index);
             } else {
-                const int b = sample(x - dx, y - dy);
+                const int b = at(shaded, x - dx);
                 index = level(static_cast<uint32_t>(inner ? 255 - b : b));
             }
             const uint32_t effect = ramp.at[index];
             const uint32_t src = row[x], sa = a[x];
+            // Most pixels see no effect, or an object that hides it.
+            if (!f.knockout && !f.hideObject &&
+                ((effect == 0 && none == 0) || (f.placement == FilterPlacement::Outer && sa == 255)))
+                continue;
             uint32_t out;
             switch (f.placement) {
             case FilterPlacement::Outer: {

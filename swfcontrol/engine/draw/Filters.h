@@ -30,6 +30,7 @@ struct FilterScratch {
     std::vector<uint8_t> planes[4];
     std::vector<uint8_t> effect;
     std::vector<int32_t> sums;
+    std::vector<uint16_t> sums16;
     std::vector<uint8_t> line;
     std::vector<uint32_t> copy;
     uint64_t blurSteps = 0;

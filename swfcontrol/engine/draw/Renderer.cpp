@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 namespace swf {
 
@@ -1030,13 +1031,22 @@ void Renderer::keepLayer(uint64_t key, int x, int y)
         k.y0 = d.y0 - y;
         k.width = d.x1 - d.x0;
         k.height = d.y1 - d.y0;
-        k.pixels.resize(area);
+        // Without the memory it is drawn afresh next time.
+        try {
+            k.pixels.resize(area);
+        } catch (const std::bad_alloc&) {
+            return;
+        }
         for (int row = d.y0; row < d.y1; ++row)
             std::copy_n(&layer.pixels[static_cast<std::size_t>(row) * s.width + d.x0], k.width,
                         &k.pixels[static_cast<std::size_t>(row - d.y0) * k.width]);
     }
+    try {
+        s.keptLayers.push_back(std::move(k));
+    } catch (const std::bad_alloc&) {
+        return;
+    }
     s.keptLayerPixels += area;
-    s.keptLayers.push_back(std::move(k));
 }
 
 bool Renderer::drawKeptLayer(uint64_t key, int x, int y)
@@ -1070,8 +1080,15 @@ void Renderer::filterLayer(const std::vector<Filter>& filters, double scale)
     if (d.empty())
         return;
     const FilterImage image{layer.pixels.data(), s.width, s.height, s.width};
-    const FilterBox out = applyFilters(image, FilterBox{d.x0, d.y0, d.x1, d.y1}, filters, scale, s.filterScratch);
-    layer.dirty.unite(out.x0, out.y0, out.x1, out.y1);
+    // Without the memory for a filter's planes the object shows as the
+    // filters before it left it.
+    try {
+        const FilterBox out = applyFilters(image, FilterBox{d.x0, d.y0, d.x1, d.y1}, filters, scale, s.filterScratch);
+        layer.dirty.unite(out.x0, out.y0, out.x1, out.y1);
+    } catch (const std::bad_alloc&) {
+        s.filterScratch = FilterScratch();
+        layer.dirty = Box{0, 0, s.width, s.height};
+    }
 }
 
 } // namespace swf
