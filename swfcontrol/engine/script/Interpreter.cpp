@@ -183,7 +183,9 @@ private:
     void jump(uint32_t target)
     {
         if (target <= f_.pc - 1) {
-            // A backward jump: a loop's turn is a safe point.
+            // A backward jump: a loop's turn counts against the slice and is
+            // a safe point.
+            vm_.step();
             vm_.collectIfDue();
         }
         f_.pc = target;
@@ -199,6 +201,15 @@ private:
         return false;
     }
     Object* targetScopeObject();
+    // Makes a function's locals before anything needs them in the chain.
+    void ensureLocals()
+    {
+        if (f_.lazyLocals) {
+            f_.lazyLocals = false;
+            Object* locals = vm_.heap().make<Object>(nullptr);
+            f_.scope = vm_.heap().make<Scope>(f_.scope, locals, Scope::Kind::Local);
+        }
+    }
     Value getVariable(String* name);
     void setVariable(String* name, const Value& v);
     bool lookupSimple(String* name, Value& out, Object** holder = nullptr);
@@ -396,6 +407,7 @@ Object* Interpreter::localObject()
 // function's locals, or outside a function the timeline.
 void Interpreter::defineLocal(String* name, const Value& v)
 {
+    ensureLocals();
     for (Scope* s = f_.scope; s; s = s->parent) {
         if (s->kind == Scope::Kind::With) {
             if (s->object && s->object->hasOwn(vm_, name)) {
@@ -615,6 +627,7 @@ Object* Interpreter::resolveTarget(const Value& v)
 
 void Interpreter::setTarget(Object* target)
 {
+    ensureLocals();
     // The timeline of the scope chain follows the target.
     Object* clip = target ? target : f_.base;
     std::vector<Scope*> above;
@@ -737,6 +750,7 @@ Value Interpreter::construct(const Value& ctor, std::size_t argc, std::size_t be
 
 void Interpreter::defineFunction(const Instr& ins)
 {
+    ensureLocals(); // the closure sees the locals, made now or later
     const FunctionInfo& info = f_.code->functions()[ins.a];
     ScriptFunction* fn = vm_.heap().make<ScriptFunction>(vm_.protos.function, f_.code, ins.a, f_.scope, f_.pool,
                                                          f_.base);
@@ -900,7 +914,6 @@ void Interpreter::loop()
             return;
         const Instr& ins = code_[pc];
         f_.pc = pc + 1;
-        vm_.step();
         switch (ins.action) {
         case ActEnd: return;
         case OpJoin: jump(ins.a); break;
@@ -1214,6 +1227,7 @@ void Interpreter::loop()
             break;
         }
         case ActDefineLocal2: {
+            ensureLocals();
             String* name = vm_.toName(at(1));
             at(1) = Value(name);
             Object* locals = localObject();
@@ -1454,6 +1468,7 @@ void Interpreter::loop()
             break;
         }
         case ActWith: {
+            ensureLocals();
             Object* o = at(1).object();
             drop(1);
             Frame::Region r;
@@ -1583,10 +1598,23 @@ Value Vm::runFunction(ScriptFunction& fn, const Value& self, Args args, Object* 
         ~RestoreVersion() { vm.setVersion(v); }
     } restore{*this, savedVersion};
 
-    Object* locals = heap_.make<Object>(nullptr);
-    f.scope = heap_.make<Scope>(fn.scope(), locals, Scope::Kind::Local);
-
+    step();
     uint16_t flags = info.flags;
+    // The locals wait until something needs them, unless parameters or the
+    // names a function defines for itself go there at once.
+    bool eagerLocals = !info.v2 || !(flags & (SuppressArguments | PreloadArguments)) ||
+                       !(flags & (SuppressSuper | PreloadSuper));
+    for (std::size_t i = 0; i < info.params.size() && !eagerLocals; ++i)
+        eagerLocals = info.paramRegisters[i] == 0;
+    Object* locals = nullptr;
+    if (eagerLocals) {
+        locals = heap_.make<Object>(nullptr);
+        f.scope = heap_.make<Scope>(fn.scope(), locals, Scope::Kind::Local);
+    } else {
+        f.scope = fn.scope();
+        f.lazyLocals = true;
+    }
+
     bool wantArguments = !info.v2 || !(flags & SuppressArguments) || (flags & PreloadArguments);
     if (wantArguments) {
         ArrayObject* a = heap_.make<ArrayObject>(protos.array, Object::Kind::Arguments);
@@ -1620,9 +1648,9 @@ Value Vm::runFunction(ScriptFunction& fn, const Value& self, Args args, Object* 
             f.registers[r++] = parent;
         }
         preload(PreloadGlobal, Value(global_));
-        if (!(flags & SuppressArguments) && !(flags & PreloadArguments))
+        if (locals && !(flags & SuppressArguments) && !(flags & PreloadArguments))
             locals->define(*this, n.arguments, Value(f.arguments));
-        if (!(flags & SuppressSuper) && !(flags & PreloadSuper) && f.superObject)
+        if (locals && !(flags & SuppressSuper) && !(flags & PreloadSuper) && f.superObject)
             locals->define(*this, n.super_, Value(f.superObject));
     } else {
         locals->define(*this, n.arguments, Value(f.arguments));

@@ -61,6 +61,9 @@ struct Frame {
     uint32_t registerCount = 0;
     std::size_t stackBase = 0;
     unsigned version = 0;
+    // A function's locals are made when first needed: until then `scope`
+    // is the chain it closed over.
+    bool lazyLocals = false;
     // try/with blocks being run, innermost last
     struct Region {
         enum Kind : uint8_t { With, Try } kind;
