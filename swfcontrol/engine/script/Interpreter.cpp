@@ -180,16 +180,6 @@ private:
     bool leaveRegions();
     bool doReturn(const Value& v);
     bool handleThrow(const Value& v);
-    void jump(uint32_t target)
-    {
-        if (target <= f_.pc - 1) {
-            // A backward jump: a loop's turn counts against the slice and is
-            // a safe point.
-            vm_.step();
-            vm_.collectIfDue();
-        }
-        f_.pc = target;
-    }
 
     // --- names -----------------------------------------------------------
     bool hasPathChars(String* s)
@@ -759,7 +749,6 @@ void Interpreter::defineFunction(const Instr& ins)
     Object* proto = vm_.newObject();
     proto->define(vm_, n_.constructor, fv, DontEnum);
     fn->define(vm_, n_.prototype, Value(proto), DontEnum);
-    f_.pc = ins.b;
     if (info.name && !info.name->empty()) {
         drop(1);
         defineLocal(info.name, fv);
@@ -903,20 +892,185 @@ int64_t Interpreter::frameNumber(Object* clip, const Value& frame, Object*& targ
 
 // --- the loop ----------------------------------------------------------------
 
+// `pc` stays in a local; the frame's copy is written where try and with
+// blocks and returns need it.
 void Interpreter::loop()
 {
     Host& host = vm_.host();
+    uint32_t pc = f_.pc;
+    const uint32_t begin = f_.begin, end = f_.end;
+    bool regions = !f_.regions.empty();
+    // A backward jump is a loop's turn: it counts against the slice and is
+    // a safe point.
+#define JUMP(target)                                                                                                   \
+    do {                                                                                                               \
+        uint32_t to = (target);                                                                                        \
+        if (to < pc) {                                                                                                 \
+            vm_.step();                                                                                                \
+            vm_.collectIfDue();                                                                                        \
+        }                                                                                                              \
+        pc = to;                                                                                                       \
+    } while (0)
+    // The stack's top stays in a local too: the common operations on
+    // numbers and registers use it, and it is written back before anything
+    // else runs (the operations below the fast ones use sp_).
+    Value* sp = sp_;
+    Value* const limit = vm_.stackLimit();
+    const bool swf5 = f_.version >= 5;
     for (;;) {
-        if (!f_.regions.empty() && !leaveRegions())
+        if (regions) {
+            sp_ = sp;
+            f_.pc = pc;
+            if (!leaveRegions())
+                return;
+            pc = f_.pc;
+            sp = sp_;
+            regions = !f_.regions.empty();
+        }
+        if (pc >= end || pc < begin) {
+            sp_ = sp;
+            f_.pc = pc;
             return;
-        uint32_t pc = f_.pc;
-        if (pc >= f_.end || pc < f_.begin)
-            return;
-        const Instr& ins = code_[pc];
-        f_.pc = pc + 1;
+        }
+        const Instr& ins = code_[pc++];
+        const std::ptrdiff_t have = sp - base_;
+        switch (ins.action) {
+        case ActPush: {
+            if (limit - sp < ins.n)
+                break;
+            const PushItem* item = f_.code->pushes().data() + ins.a;
+            for (uint32_t i = 0; i < ins.n; ++i, ++item) {
+                if (item->kind == PushItem::Literal) {
+                    *sp++ = item->value;
+                } else if (item->kind == PushItem::Register) {
+                    Value* r = reg(item->index);
+                    *sp++ = r ? *r : Value();
+                } else {
+                    ConstantPool* pool = f_.pool;
+                    *sp++ = pool && item->index < pool->strings.size() ? Value(pool->strings[item->index]) : Value();
+                }
+            }
+            continue;
+        }
+        case ActPop:
+            if (have > 0)
+                --sp;
+            continue;
+        case ActPushDuplicate:
+            if (have < 1 || sp == limit)
+                break;
+            *sp = sp[-1];
+            ++sp;
+            continue;
+        case ActStoreRegister:
+            if (have < 1)
+                break;
+            if (Value* r = reg(ins.a))
+                *r = sp[-1];
+            continue;
+        case OpStoreRegisterPop:
+            if (have < 1)
+                break;
+            if (Value* r = reg(ins.a))
+                *r = sp[-1];
+            --sp;
+            pc += 1;
+            continue;
+        case ActJump:
+        case OpJoin:
+            if (ins.a < pc)
+                sp_ = sp; // a safe point: the collector reads the stack
+            JUMP(ins.a);
+            continue;
+        case ActIf:
+            if (have < 1 || !sp[-1].isBoolean())
+                break;
+            --sp;
+            if (sp->boolean()) {
+                if (ins.a < pc)
+                    sp_ = sp;
+                JUMP(ins.a);
+            }
+            continue;
+        case OpLessOrJump:
+            if (have < 2 || !sp[-1].isNumber() || !sp[-2].isNumber())
+                break;
+            sp -= 2;
+            // NaN compares as not less: the loop ends.
+            if (sp[0].number() < sp[1].number()) {
+                pc += 2;
+            } else {
+                if (ins.a < pc)
+                    sp_ = sp;
+                JUMP(ins.a);
+            }
+            continue;
+#define NUMERIC(action, expr)                                                                                          \
+    case action:                                                                                                       \
+        if (have < 2 || !sp[-1].isNumber() || !sp[-2].isNumber())                                                     \
+            break;                                                                                                     \
+        {                                                                                                              \
+            double a = sp[-2].number(), b = sp[-1].number();                                                           \
+            --sp;                                                                                                      \
+            sp[-1] = Value(expr);                                                                                      \
+        }                                                                                                              \
+        continue;
+            NUMERIC(ActAdd2, a + b)
+            NUMERIC(ActSubtract, a - b)
+            NUMERIC(ActMultiply, a * b)
+            NUMERIC(ActLess2, std::isnan(a) || std::isnan(b) ? Value() : Value(a < b))
+            NUMERIC(ActGreater, std::isnan(a) || std::isnan(b) ? Value() : Value(b < a))
+            NUMERIC(ActEquals2, a == b || (std::isnan(a) && std::isnan(b)))
+            NUMERIC(ActStrictEquals, a == b || (std::isnan(a) && std::isnan(b)))
+            NUMERIC(ActBitAnd, toInt32(a) & toInt32(b))
+            NUMERIC(ActBitOr, toInt32(a) | toInt32(b))
+            NUMERIC(ActBitXor, toInt32(a) ^ toInt32(b))
+#undef NUMERIC
+        case ActDivide:
+        case ActModulo:
+            if (!swf5 || have < 2 || !sp[-1].isNumber() || !sp[-2].isNumber())
+                break;
+            sp[-2] = Value(ins.action == ActDivide ? sp[-2].number() / sp[-1].number()
+                                                   : std::fmod(sp[-2].number(), sp[-1].number()));
+            --sp;
+            continue;
+        case ActIncrement:
+        case ActDecrement:
+            if (have < 1 || !sp[-1].isNumber())
+                break;
+            sp[-1] = Value(sp[-1].number() + (ins.action == ActIncrement ? 1 : -1));
+            continue;
+        case ActNot:
+            if (!swf5 || have < 1 || !sp[-1].isBoolean())
+                break;
+            sp[-1] = Value(!sp[-1].boolean());
+            continue;
+        case ActGetMember:
+            if (have >= 2 && sp[-1].isNumber()) {
+                Object* o = sp[-2].object();
+                double d = sp[-1].number();
+                if (o && o->kind() == Object::Kind::Array && d >= 0 && d < 2147483647.0 && d == std::floor(d)) {
+                    ArrayObject* a = static_cast<ArrayObject*>(o);
+                    if (a->has(static_cast<std::size_t>(d))) {
+                        sp[-2] = a->at(static_cast<std::size_t>(d));
+                        --sp;
+                        continue;
+                    }
+                }
+            }
+            break;
+        default: break;
+        }
+        // Everything else, on the Vm's stack pointer.
+        sp_ = sp;
+        struct Reload {
+            Value*& local;
+            Value*& shared;
+            ~Reload() { local = shared; }
+        } reload{sp, sp_};
         switch (ins.action) {
         case ActEnd: return;
-        case OpJoin: jump(ins.a); break;
+        case OpJoin: JUMP(ins.a); break;
 
         // --- the timeline ---
         case ActNextFrame: host.nextFrame(f_.target); break;
@@ -944,14 +1098,14 @@ void Interpreter::loop()
         }
         case ActWaitForFrame:
             if (!host.frameLoaded(f_.target, ins.a))
-                f_.pc = ins.b;
+                pc = ins.b;
             break;
         case ActWaitForFrame2: {
             Object* target;
             int64_t frame = frameNumber(f_.target, at(1), target);
             drop(1);
             if (frame >= 0 && !host.frameLoaded(target, static_cast<uint32_t>(frame)))
-                f_.pc = ins.b;
+                pc = ins.b;
             break;
         }
         case ActCall: {
@@ -1192,15 +1346,15 @@ void Interpreter::loop()
             if (Value* r = reg(ins.a))
                 *r = at(1);
             drop(1);
-            f_.pc = pc + 2;
+            pc += 1;
             break;
         case OpLessOrJump: {
             Value r = less2(2, 1);
             drop(2);
             if (!(r.isBoolean() && r.boolean()))
-                jump(ins.a);
+                JUMP(ins.a);
             else
-                f_.pc = pc + 3;
+                pc += 2;
             break;
         }
         case ActConstantPool: f_.pool = f_.code->pools()[ins.a]; break;
@@ -1451,20 +1605,26 @@ void Interpreter::loop()
         case ActReturn: {
             Value v = at(1);
             drop(1);
+            f_.pc = pc;
             if (!doReturn(v))
                 return;
+            pc = f_.pc;
+            regions = !f_.regions.empty();
             break;
         }
         case ActDefineFunction:
-        case ActDefineFunction2: defineFunction(ins); break;
+        case ActDefineFunction2:
+            defineFunction(ins);
+            pc = ins.b;
+            break;
 
         // --- control ---
-        case ActJump: jump(ins.a); break;
+        case ActJump: JUMP(ins.a); break;
         case ActIf: {
             bool c = truth(at(1));
             drop(1);
             if (c)
-                jump(ins.a);
+                JUMP(ins.a);
             break;
         }
         case ActWith: {
@@ -1473,12 +1633,13 @@ void Interpreter::loop()
             drop(1);
             Frame::Region r;
             r.kind = Frame::Region::With;
-            r.begin = f_.pc;
+            r.begin = pc;
             r.end = ins.a;
             r.savedScope = f_.scope;
             if (o)
                 f_.scope = vm_.heap().make<Scope>(f_.scope, o, Scope::Kind::With);
             f_.regions.push_back(r);
+            regions = true;
             break;
         }
         case ActTry: {
@@ -1487,6 +1648,7 @@ void Interpreter::loop()
             r.tryIndex = ins.a;
             r.savedScope = f_.scope;
             f_.regions.push_back(r);
+            regions = true;
             break;
         }
         case ActThrow: {
@@ -1534,6 +1696,7 @@ void Interpreter::loop()
         default: break; // actions of later players, or none at all
         }
     }
+#undef JUMP
 }
 
 } // namespace
