@@ -312,6 +312,38 @@ def place(depth, char_id=None, mat=None, cxform=None, clip_depth=None, move=Fals
     return tag(26, body)
 
 
+def place3(depth, char_id=None, mat=None, filters=(), cache=False, move=False):
+    """PlaceObject3 with a filter list (each entry from one of the *_filter
+    functions) and the cache-as-bitmap flag."""
+    flags = (0x01 if move else 0) | (0x02 if char_id is not None else 0) | (0x04 if mat else 0)
+    flags3 = (0x01 if filters else 0) | (0x04 if cache else 0)
+    body = bytes([flags, flags3]) + struct.pack("<H", depth)
+    if char_id is not None:
+        body += struct.pack("<H", char_id)
+    if mat:
+        body += mat
+    if filters:
+        body += bytes([len(filters)]) + b"".join(filters)
+    if cache:
+        body += b"\x01"
+    return tag(70, body)
+
+
+def _fixed(v):
+    return struct.pack("<i", int(round(v * 65536)))
+
+
+def blur_filter(blur_x, blur_y, passes=1):
+    return b"\x01" + _fixed(blur_x) + _fixed(blur_y) + bytes([(passes & 0x1F) << 3])
+
+
+def drop_shadow_filter(colour, blur, angle, distance, strength=1.0, passes=1, inner=False, knockout=False):
+    """A drop shadow of an RGBA colour; angle in radians, sizes in pixels."""
+    flags = (0x80 if inner else 0) | (0x40 if knockout else 0) | 0x20 | (passes & 0x1F)
+    return (b"\x00" + bytes(colour) + _fixed(blur) + _fixed(blur) + _fixed(angle) + _fixed(distance)
+            + struct.pack("<h", int(round(strength * 256))) + bytes([flags]))
+
+
 def cxform_alpha(mul=(256, 256, 256, 256), add=(0, 0, 0, 0)):
     values = list(mul) + list(add)
     n = signed_bits(*values)

@@ -1,12 +1,15 @@
-// Plays every folder of the SWF corpus through the engine with its own rule
-// (test.toml: frames or ticks, image comparisons with triggers, tolerances,
-// outlier counts, quality) and compares the captured stage with the expected
-// images. Folders named in corpus-passing.txt must pass; the others report
-// their counts and are skipped, so a regression fails and progress shows.
+// Plays every folder of both SWF corpora through the engine with its own
+// rule (test.toml: frames or ticks, image comparisons with triggers,
+// tolerances, outlier counts, quality, the viewport's scale) and compares the
+// captured stage with the expected images. Folders named in a set's passing
+// list (corpus-passing.txt, corpus-2-passing.txt) must pass; the others
+// report their counts and are skipped, so a regression fails and progress
+// shows. Each set prints how many of its folders pass.
 // Failing captures are written beside the build as NAME.actual.png and
 // NAME.diff.png (red: outlier pixels).
 #include "swfcontrol/engine/draw/Renderer.h"
 #include "swfcontrol/engine/timeline/MoviePlayer.h"
+#include "tools/fallbackfont/FallbackFonts.h"
 #include "tools/swfrender/PngFile.h"
 
 #include <gtest/gtest.h>
@@ -39,6 +42,13 @@ struct Comparison {
 struct CorpusCase {
     long frames = 1;
     swf::Quality quality = swf::Quality::High;
+    // viewport_dimensions: the stage is fitted into width x height pixels,
+    // times scale_factor; 0 when the test gives none.
+    double viewportWidth = 0, viewportHeight = 0, scaleFactor = 1;
+    // Device text: with_default_font draws it with the fallback font; a
+    // [fonts.*] table names a font file of the folder instead.
+    bool defaultFont = false;
+    std::string fontFile;
     std::vector<Comparison> comparisons;
 };
 
@@ -60,8 +70,23 @@ Comparison& comparisonNamed(CorpusCase& c, std::string name)
     return c.comparisons.back();
 }
 
+// A number from an inline table: `key = 1.5` inside `{ ... }`, or 0.
+double inlineNumber(const std::string& table, const std::string& key)
+{
+    std::size_t at = table.find(key);
+    while (at != std::string::npos) {
+        const bool whole = (at == 0 || !std::isalnum(static_cast<unsigned char>(table[at - 1]))) &&
+                           table.compare(at + key.size(), 2, " =") == 0;
+        if (whole)
+            return std::atof(table.c_str() + table.find('=', at) + 1);
+        at = table.find(key, at + 1);
+    }
+    return 0;
+}
+
 // The few TOML forms the corpus uses: sections, arrays of tables, integers,
-// booleans, strings and the inline table of with_renderer.
+// booleans, strings and the inline tables of with_renderer and
+// viewport_dimensions.
 bool readCase(const std::string& path, CorpusCase& out)
 {
     std::ifstream in(path);
@@ -107,6 +132,15 @@ bool readCase(const std::string& path, CorpusCase& out)
         } else if (section == "player_options" && key == "with_renderer") {
             if (value.find("\"low\"") != std::string::npos)
                 out.quality = swf::Quality::Low;
+        } else if (section == "player_options" && key == "with_default_font") {
+            out.defaultFont = value == "true";
+        } else if (section.compare(0, 6, "fonts.") == 0 && key == "path") {
+            out.fontFile = value.substr(1, value.size() >= 2 ? value.size() - 2 : 0);
+        } else if (section == "player_options" && key == "viewport_dimensions") {
+            out.viewportWidth = inlineNumber(value, "width");
+            out.viewportHeight = inlineNumber(value, "height");
+            const double factor = inlineNumber(value, "scale_factor");
+            out.scaleFactor = factor > 0 ? factor : 1;
         } else if (check) {
             if (key == "tolerance")
                 check->tolerance = std::atoi(value.c_str());
@@ -153,10 +187,31 @@ swf::RgbaImage diffImage(const swf::RgbaImage& actual, const swf::RgbaImage& exp
     return d;
 }
 
-std::vector<std::string> listFolders()
+// One corpus: the folders copied into the project, the GPL ones used from
+// the shared copy, and the list of those that must pass.
+struct CorpusSet {
+    const char* name;
+    const char* local;
+    const char* shared;
+    const char* passing;
+};
+
+const CorpusSet kSets[] = {
+    {"swf-corpus", QP_ENGINE_CORPUS, QP_SHARED_CORPUS, QP_ENGINE_CORPUS_PASSING},
+    {"swf-corpus-2", QP_ENGINE_CORPUS_2, QP_SHARED_CORPUS_2, QP_ENGINE_CORPUS_2_PASSING},
+};
+
+struct CorpusFolder {
+    const CorpusSet* set;
+    std::string path;
+};
+
+void PrintTo(const CorpusFolder& folder, std::ostream* os) { *os << folder.path; }
+
+std::vector<CorpusFolder> listFolders(const CorpusSet& set)
 {
-    std::vector<std::string> folders;
-    const std::string roots[] = {QP_ENGINE_CORPUS, QP_SHARED_CORPUS};
+    std::vector<CorpusFolder> folders;
+    const std::string roots[] = {set.local, set.shared};
     std::set<std::string> seen;
     for (const std::string& root : roots) {
         DIR* dir = opendir(root.c_str());
@@ -169,21 +224,22 @@ std::vector<std::string> listFolders()
             if (name[0] == '.' || stat((path + "/test.toml").c_str(), &st) != 0 || seen.count(name))
                 continue;
             // Only the GPL folders come from the shared copy; they are never copied here.
-            if (root != QP_ENGINE_CORPUS && name.compare(0, 11, "from_gnash_") != 0)
+            if (root != set.local && name.compare(0, 11, "from_gnash_") != 0)
                 continue;
             seen.insert(name);
-            folders.push_back(path);
+            folders.push_back({&set, path});
         }
         closedir(dir);
     }
-    std::sort(folders.begin(), folders.end());
+    std::sort(folders.begin(), folders.end(),
+              [](const CorpusFolder& a, const CorpusFolder& b) { return a.path < b.path; });
     return folders;
 }
 
-std::set<std::string> expectedToPass()
+std::set<std::string> expectedToPass(const CorpusSet& set)
 {
     std::set<std::string> names;
-    std::ifstream in(QP_ENGINE_CORPUS_PASSING);
+    std::ifstream in(set.passing);
     std::string line;
     while (std::getline(in, line)) {
         line = trim(line.substr(0, line.find('#')));
@@ -193,22 +249,59 @@ std::set<std::string> expectedToPass()
     return names;
 }
 
+// Folders run and passed per set, printed when the run ends.
+struct Tally {
+    int run = 0, passed = 0;
+};
+Tally tallies[sizeof kSets / sizeof kSets[0]];
+
+class TallyPrinter : public testing::Environment {
+public:
+    void TearDown() override
+    {
+        for (std::size_t i = 0; i < sizeof kSets / sizeof kSets[0]; ++i) {
+            if (tallies[i].run)
+                std::printf("%s: %d of %d folders pass\n", kSets[i].name, tallies[i].passed, tallies[i].run);
+        }
+    }
+};
+testing::Environment* const tallyPrinter = testing::AddGlobalTestEnvironment(new TallyPrinter);
+
 std::string baseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
-class Corpus : public testing::TestWithParam<std::string> {};
+class Corpus : public testing::TestWithParam<CorpusFolder> {};
 
 TEST_P(Corpus, MatchesExpectedImages)
 {
-    const std::string folder = GetParam();
+    const CorpusSet& set = *GetParam().set;
+    const std::string folder = GetParam().path;
     const std::string name = baseName(folder);
     CorpusCase c;
     ASSERT_TRUE(readCase(folder + "/test.toml", c));
+    Tally& tally = tallies[&set - kSets];
+    struct stat st;
+    if (stat((folder + "/" + c.comparisons.front().name + ".expected.png").c_str(), &st) != 0) {
+        // Judged by its trace output alone, which needs ActionScript.
+        ++tally.run;
+        GTEST_SKIP() << name << " has no expected image";
+    }
     std::ifstream in(folder + "/test.swf", std::ios::binary);
     std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     swf::MoviePlayer player;
     std::string reason;
+    swf::FallbackFonts fonts;
+    if (!c.fontFile.empty()) {
+        ASSERT_TRUE(fonts.load(folder + "/" + c.fontFile, "", "", "", reason)) << reason;
+        player.setDeviceFonts(&fonts);
+    } else if (c.defaultFont) {
+        ASSERT_TRUE(fonts.loadShipped(reason)) << reason;
+        player.setDeviceFonts(&fonts);
+    }
     ASSERT_TRUE(player.load(data.data(), data.size(), reason)) << reason;
     player.setQuality(c.quality);
+    if (c.viewportWidth > 0 && c.viewportHeight > 0 && player.stageWidth() > 0 && player.stageHeight() > 0)
+        player.setScale(std::min(c.viewportWidth / player.stageWidth(), c.viewportHeight / player.stageHeight()) *
+                        c.scaleFactor);
 
     long frames = c.frames;
     for (const Comparison& comp : c.comparisons)
@@ -263,26 +356,29 @@ TEST_P(Corpus, MatchesExpectedImages)
             swf::writePng(outDir + "/" + comp.name + ".diff.png", diffImage(actual, expected, worstTolerance), reason);
         }
     }
-    bool mustPass = expectedToPass().count(name) != 0;
+    ++tally.run;
+    tally.passed += passed ? 1 : 0;
+    bool mustPass = expectedToPass(set).count(name) != 0;
     if (mustPass) {
         EXPECT_TRUE(passed) << name << " no longer passes:\n" << report.str() << "images in " << outDir;
     } else if (!passed) {
         GTEST_SKIP() << name << " is not expected to pass yet:\n" << report.str();
     } else {
-        std::printf("%s passes: add it to corpus-passing.txt\n", name.c_str());
+        std::printf("%s passes: add it to %s\n", name.c_str(), baseName(set.passing).c_str());
     }
     std::printf("%s", report.str().c_str());
 }
 
-std::string testName(const testing::TestParamInfo<std::string>& info)
+std::string testName(const testing::TestParamInfo<CorpusFolder>& info)
 {
-    std::string n = baseName(info.param);
+    std::string n = baseName(info.param.path);
     for (char& ch : n)
         if (!std::isalnum(static_cast<unsigned char>(ch)))
             ch = '_';
     return n;
 }
 
-INSTANTIATE_TEST_SUITE_P(Folders, Corpus, testing::ValuesIn(listFolders()), testName);
+INSTANTIATE_TEST_SUITE_P(Folders, Corpus, testing::ValuesIn(listFolders(kSets[0])), testName);
+INSTANTIATE_TEST_SUITE_P(Second, Corpus, testing::ValuesIn(listFolders(kSets[1])), testName);
 
 } // namespace

@@ -374,6 +374,44 @@ TEST(Timeline, ClipDepthMasksWhatItCovers)
     EXPECT_EQ(got, "RWG");
 }
 
+// A sprite scaled twice as wide, its content 20 x 10 pixels: blue, with a
+// red stripe 4 pixels wide along its left edge. Its scaling grid keeps the
+// stripe 4 pixels wide; without one the stripe is 8 wide.
+TEST(Timeline, ScalingGridKeepsCornersAtTheirSize)
+{
+    const auto scaledSprite = [] {
+        Bits b;
+        b.u8(0x06);
+        b.u16(1);
+        b.u16(3);
+        b.align();
+        b.put(1, 1);
+        b.put(5, 20);
+        b.s(20, 2 << 16);
+        b.s(20, 1 << 16);
+        b.put(1, 0);
+        b.put(5, 1);
+        b.s(1, 0);
+        b.s(1, 0);
+        b.align();
+        return swftest::tag(26, b.out);
+    };
+    Bits grid;
+    grid.u16(3);
+    rect(grid, 5 * 20, 15 * 20, 0, 10 * 20);
+    const Bytes content = cat({square(1, 4, 10, 255, 0, 0), square(2, 20, 10, 0, 0, 255),
+                               sprite(3, 1, cat({place(1, 2), place(2, 1), showFrame()}))});
+    for (bool withGrid : {false, true}) {
+        SCOPED_TRACE(withGrid);
+        Bytes m = movie(cat({content, withGrid ? swftest::tag(78, grid.out) : Bytes(), scaledSprite(), showFrame()}));
+        swf::MoviePlayer p;
+        std::string reason;
+        ASSERT_TRUE(p.load(m.data(), m.size(), reason)) << reason;
+        std::string got{at(p, 2, 5), at(p, 6, 5), at(p, 20, 5), at(p, 38, 5)};
+        EXPECT_EQ(got, withGrid ? "RBBB" : "RRBB");
+    }
+}
+
 // Edit text in a device font reaches the host's rasterizer, and what that
 // covers is painted in the text's colour, frame after frame; without one
 // nothing is drawn.

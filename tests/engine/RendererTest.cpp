@@ -566,12 +566,13 @@ TEST(Renderer, GlowsSpreadAroundOrInsideWhatALayerDrew)
         r.clear(Rgba{0, 0, 0, 255});
         r.beginLayer(BlendMode::Layer);
         r.drawShape(rectShape(80, 80, 160, 160, solid(255, 255, 255)), kTwips, ColorTransform(), nullptr);
-        GlowFilter g;
+        Filter g = Filter::glow();
         g.color = Rgba{255, 0, 0, 255};
         g.blurX = g.blurY = 3;
-        g.inner = c.inner;
+        g.strength = 1;
+        g.placement = c.inner ? FilterPlacement::Inner : FilterPlacement::Outer;
         g.knockout = c.knockout;
-        r.glowLayer(g);
+        r.filterLayer({g}, 1);
         r.endLayer(ColorTransform());
         const uint32_t* row = r.pixels() + 12 * 5;
         EXPECT_TRUE(near(row[3], c.outside, 2)) << "outside";

@@ -174,14 +174,17 @@ int channelDifference(uint32_t a, uint32_t b)
 }
 
 // The control, hosted at the stage's size, puts on the screen the pixels
-// that swfrender writes for the movie's first frame.
+// that swfrender writes for the movie's first frame: shapes, gradients and a
+// clip with glow, blur and knockout filters.
 TEST(SwfScreen, ShowsWhatSwfrenderDraws)
 {
-    const char* movies[] = {"visual__simple_shapes__gradients__radial", "visual__simple_shapes__winding_rule"};
+    const char* movies[] = {"corpus/visual__simple_shapes__gradients__radial", "corpus/visual__simple_shapes__winding_rule",
+                            "corpus-2/from_shumway__acid__acid-filter-2"};
     for (const char* name : movies) {
         SCOPED_TRACE(name);
         Picture expected;
-        std::wstring png = windowsPath(std::string(QP_SWFRENDER_PICTURES) + "/" + name + ".png");
+        const std::string file = std::string(name).substr(std::string(name).find('/') + 1);
+        std::wstring png = windowsPath(std::string(QP_SWFRENDER_PICTURES) + "/" + file + ".png");
         ASSERT_TRUE(readPng(png, expected)) << "no picture from swfrender: " << narrow(png);
 
         const int left = 60, top = 60;

@@ -1,13 +1,16 @@
-// swfrender MOVIE.swf OUT.png [--frames N] [--quality low|high] [--bench]
+// swfrender MOVIE.swf OUT.png [--frames N] [--quality low|high] [--scale F] [--font FILE] [--bench]
 //
 // Plays N frames of a movie exactly as the stand-in control does (frame 1 is
 // what the first ShowFrame shows) and writes the stage as a PNG, one pixel per
-// 20 twips. Any failure is one plain line on stderr and exit status 1.
+// 20 twips, or F pixels per 20 twips with --scale (1/16 to 16). Text in
+// fonts the movie does not carry is drawn with the fallback font shipped for
+// tests (Noto Sans), or with the font file --font names. Any failure is one plain line on stderr and exit status 1.
 // --bench draws every frame on the way and prints the median and 95th
 // percentile milliseconds that a frame took (its tick and its drawing), then
 // the first frame's (nothing drawn before it is kept for reuse).
 #include "swfcontrol/engine/draw/Renderer.h"
 #include "swfcontrol/engine/timeline/MoviePlayer.h"
+#include "tools/fallbackfont/FallbackFonts.h"
 #include "tools/swfrender/PngFile.h"
 
 #include <algorithm>
@@ -58,11 +61,13 @@ bool readFile(const char* path, std::vector<uint8_t>& out, std::string& reason)
 
 int main(int argc, char** argv)
 {
-    const char* usage = "usage: swfrender MOVIE.swf OUT.png [--frames N] [--quality low|high] [--bench]";
+    const char* usage = "usage: swfrender MOVIE.swf OUT.png [--frames N] [--quality low|high] [--scale F] [--font FILE] [--bench]";
     std::vector<const char*> paths;
     long frames = 1;
     swf::Quality quality = swf::Quality::High;
     bool bench = false;
+    double scale = 1;
+    std::string fontFile;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--bench") == 0) {
             bench = true;
@@ -73,6 +78,13 @@ int main(int argc, char** argv)
             frames = std::strtol(argv[++i], &end, 10);
             if (!end || *end || frames < 1 || frames > maxFrames)
                 return fail("--frames takes a number from 1 to 1000000");
+        } else if (std::strcmp(argv[i], "--font") == 0 && i + 1 < argc) {
+            fontFile = argv[++i];
+        } else if (std::strcmp(argv[i], "--scale") == 0 && i + 1 < argc) {
+            char* end = nullptr;
+            scale = std::strtod(argv[++i], &end);
+            if (!end || *end || !(scale >= 1.0 / 16 && scale <= 16))
+                return fail("--scale takes a number from 0.0625 to 16");
         } else if (std::strcmp(argv[i], "--quality") == 0 && i + 1 < argc) {
             std::string q = argv[++i];
             if (q == "low")
@@ -94,10 +106,20 @@ int main(int argc, char** argv)
     std::string reason;
     if (!readFile(paths[0], data, reason))
         return fail(reason);
+    // Without the shipped font, device text is left out; a font asked for
+    // by name must load.
+    swf::FallbackFonts fonts;
+    std::string fontReason;
+    bool haveFonts = fontFile.empty() ? fonts.loadShipped(fontReason) : fonts.load(fontFile, "", "", "", fontReason);
+    if (!haveFonts && !fontFile.empty())
+        return fail(fontReason);
     swf::MoviePlayer player;
+    if (haveFonts)
+        player.setDeviceFonts(&fonts);
     if (!player.load(data.data(), data.size(), reason))
         return fail(reason);
-    int width = player.stageWidth(), height = player.stageHeight();
+    player.setScale(scale);
+    int width = player.frameWidth(), height = player.frameHeight();
     if (width < 1 || height < 1)
         return fail("the movie's stage is empty");
     if (width > maxStagePixels || height > maxStagePixels)

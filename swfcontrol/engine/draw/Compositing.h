@@ -56,12 +56,6 @@ private:
     std::vector<std::unique_ptr<Entry>> entries_;
 };
 
-// Adds `glow` to the premultiplied pixels of [x0, x1) x [y0, y1): the
-// alpha blurred `passes` times by boxes of blurX x blurY pixels, scaled by
-// the strength and tinted, beneath the pixels (outer glow) or within them
-// along their edges (inner glow); knockout leaves only the glow.
-void applyGlow(LayerImage image, int x0, int y0, int x1, int y1, const GlowFilter& glow);
-
 // Composites `layer` onto `parent` over [x0, x1) x [y0, y1) by `mode`, inside
 // `clip` (frame-sized A8, or null for none).
 void blendLayer(BlendMode mode, pixman_image_t* layer, pixman_image_t* parent, LayerImage src, LayerImage dst,

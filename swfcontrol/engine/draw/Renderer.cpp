@@ -1,6 +1,7 @@
 #include "swfcontrol/engine/draw/Renderer.h"
 
 #include "swfcontrol/engine/draw/Compositing.h"
+#include "swfcontrol/engine/draw/Filters.h"
 #include "swfcontrol/engine/draw/Gradient.h"
 #include "swfcontrol/engine/draw/Outline.h"
 #include "swfcontrol/engine/draw/Rasterizer.h"
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 namespace swf {
 
@@ -161,11 +163,21 @@ struct Renderer::State {
         uint64_t lastUse = 0;
     };
     std::vector<KeptSweep> keptSweeps;
+    // Layers kept as cached bitmaps (keepLayer).
+    struct KeptLayer {
+        uint64_t key = 0;
+        int x0 = 0, y0 = 0, width = 0, height = 0; // from the origin it was kept at
+        std::vector<uint32_t> pixels;
+        bool used = false;
+    };
+    std::vector<KeptLayer> keptLayers;
+    std::size_t keptLayerPixels = 0;
     uint64_t sweepClock = 0;
     // Recently built ramps: the same gradients come back frame after frame.
     std::vector<std::unique_ptr<GradientRamp>> ramps;
     std::size_t nextRamp = 0;
     BitmapCache bitmapCache;
+    FilterScratch filterScratch;
 
     Surface& layerTarget() { return layerDepth ? *layers[layerDepth - 1] : frame; }
     Surface& target() { return gathering ? shapeFills : layerTarget(); }
@@ -583,6 +595,8 @@ bool Renderer::resize(int width, int height)
     s.masks.clear();
     s.maskDepth = 0;
     s.keptSweeps.clear();
+    s.keptLayers.clear();
+    s.keptLayerPixels = 0;
     // Sized anew on first use: the same pixel count may come with another width.
     if (s.shapeFills.image)
         pixman_image_unref(s.shapeFills.image);
@@ -617,6 +631,19 @@ void Renderer::clear(Rgba background)
     const uint32_t c = 0xff000000u | (uint32_t(background.r) << 16) | (uint32_t(background.g) << 8) | background.b;
     std::fill(s.frame.pixels.begin(), s.frame.pixels.end(), c);
     s.bitmapCache.endFrame();
+    // Cached bitmaps the last frame did not draw are gone.
+    auto keep = s.keptLayers.begin();
+    for (auto& k : s.keptLayers) {
+        if (k.used) {
+            k.used = false;
+            if (&*keep != &k)
+                *keep = std::move(k);
+            ++keep;
+        } else {
+            s.keptLayerPixels -= k.pixels.size();
+        }
+    }
+    s.keptLayers.erase(keep, s.keptLayers.end());
 }
 
 // Marks in `swept` the group's solid fills whose edges close up (each
@@ -872,8 +899,8 @@ void Renderer::endMask()
     if (sized == State::Sized::Failed)
         return; // the mask then clips each shape as it is drawn
     if (sized == State::Sized::Kept) {
-        // Nothing is drawn outside the mask's box.
-        const Box box = m->box.intersect(Box{0, 0, s.width, s.height});
+        // A layer is transparent outside what it last drew.
+        const Box box = content.dirty.intersect(Box{0, 0, s.width, s.height});
         for (int y = box.y0; y < box.y1; ++y) {
             uint32_t* row = &content.pixels[static_cast<std::size_t>(y) * s.width];
             std::fill(row + box.x0, row + box.x1, 0u);
@@ -940,8 +967,14 @@ void Renderer::beginLayer(BlendMode mode)
     if (s.layerDepth == s.layers.size())
         s.layers.push_back(std::make_unique<Surface>());
     Surface& layer = *s.layers[s.layerDepth++];
-    if (s.frameSized(layer) == State::Sized::Kept)
-        std::fill(layer.pixels.begin(), layer.pixels.end(), 0u);
+    // A layer is transparent outside what it last drew: only that is cleared.
+    if (s.frameSized(layer) == State::Sized::Kept) {
+        const Box used = layer.dirty.intersect(Box{0, 0, s.width, s.height});
+        for (int y = used.y0; y < used.y1; ++y) {
+            uint32_t* row = &layer.pixels[static_cast<std::size_t>(y) * s.width];
+            std::fill(row + used.x0, row + used.x1, 0u);
+        }
+    }
     layer.mode = mode;
     layer.dirty = Box{};
 }
@@ -971,25 +1004,91 @@ void Renderer::endLayer(const ColorTransform& cxform)
     parent.dirty.unite(area.x0, area.y0, area.x1, area.y1);
 }
 
-void Renderer::glowLayer(const GlowFilter& glow)
+void Renderer::keepLayer(uint64_t key, int x, int y)
 {
     State& s = *state_;
     if (!s.layerDepth)
         return;
-    Surface& layer = *s.layers[s.layerDepth - 1];
-    if (layer.dirty.empty())
+    const Surface& layer = *s.layers[s.layerDepth - 1];
+    const Box d = layer.dirty.intersect(Box{0, 0, s.width, s.height});
+    const std::size_t area = d.empty() ? 0 : static_cast<std::size_t>(d.x1 - d.x0) * (d.y1 - d.y0);
+    // Four frames' pixels in all.
+    const std::size_t budget = static_cast<std::size_t>(s.width) * s.height * 4;
+    for (auto it = s.keptLayers.begin(); it != s.keptLayers.end(); ++it) {
+        if (it->key == key) {
+            s.keptLayerPixels -= it->pixels.size();
+            s.keptLayers.erase(it);
+            break;
+        }
+    }
+    if (s.keptLayerPixels + area > budget)
         return;
-    // The glow reaches as far as its blur spreads what the layer drew.
-    const int passes = std::max(1, std::min(3, glow.passes));
-    const int gx = static_cast<int>(std::ceil(std::min(256.0, std::max(0.0, glow.blurX)) / 2)) * passes + 1;
-    const int gy = static_cast<int>(std::ceil(std::min(256.0, std::max(0.0, glow.blurY)) / 2)) * passes + 1;
-    const Box area =
-        Box{layer.dirty.x0 - gx, layer.dirty.y0 - gy, layer.dirty.x1 + gx, layer.dirty.y1 + gy}.intersect(
+    State::KeptLayer k;
+    k.key = key;
+    k.used = true;
+    if (area) {
+        k.x0 = d.x0 - x;
+        k.y0 = d.y0 - y;
+        k.width = d.x1 - d.x0;
+        k.height = d.y1 - d.y0;
+        // Without the memory it is drawn afresh next time.
+        try {
+            k.pixels.resize(area);
+        } catch (const std::bad_alloc&) {
+            return;
+        }
+        for (int row = d.y0; row < d.y1; ++row)
+            std::copy_n(&layer.pixels[static_cast<std::size_t>(row) * s.width + d.x0], k.width,
+                        &k.pixels[static_cast<std::size_t>(row - d.y0) * k.width]);
+    }
+    try {
+        s.keptLayers.push_back(std::move(k));
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    s.keptLayerPixels += area;
+}
+
+bool Renderer::drawKeptLayer(uint64_t key, int x, int y)
+{
+    State& s = *state_;
+    if (!s.layerDepth)
+        return false;
+    for (State::KeptLayer& k : s.keptLayers) {
+        if (k.key != key)
+            continue;
+        k.used = true;
+        Surface& layer = *s.layers[s.layerDepth - 1];
+        const Box to = Box{x + k.x0, y + k.y0, x + k.x0 + k.width, y + k.y0 + k.height}.intersect(
             Box{0, 0, s.width, s.height});
-    if (area.empty())
+        for (int row = to.y0; row < to.y1; ++row)
+            std::copy_n(&k.pixels[static_cast<std::size_t>(row - y - k.y0) * k.width + (to.x0 - x - k.x0)],
+                        to.x1 - to.x0, &layer.pixels[static_cast<std::size_t>(row) * s.width + to.x0]);
+        layer.dirty.unite(to.x0, to.y0, to.x1, to.y1);
+        return true;
+    }
+    return false;
+}
+
+void Renderer::filterLayer(const std::vector<Filter>& filters, double scale)
+{
+    State& s = *state_;
+    if (!s.layerDepth || filters.empty())
         return;
-    applyGlow(LayerImage{layer.pixels.data(), s.width}, area.x0, area.y0, area.x1, area.y1, glow);
-    layer.dirty = area;
+    Surface& layer = *s.layers[s.layerDepth - 1];
+    const Box d = layer.dirty.intersect(Box{0, 0, s.width, s.height});
+    if (d.empty())
+        return;
+    const FilterImage image{layer.pixels.data(), s.width, s.height, s.width};
+    // Without the memory for a filter's planes the object shows as the
+    // filters before it left it.
+    try {
+        const FilterBox out = applyFilters(image, FilterBox{d.x0, d.y0, d.x1, d.y1}, filters, scale, s.filterScratch);
+        layer.dirty.unite(out.x0, out.y0, out.x1, out.y1);
+    } catch (const std::bad_alloc&) {
+        s.filterScratch = FilterScratch();
+        layer.dirty = Box{0, 0, s.width, s.height};
+    }
 }
 
 } // namespace swf

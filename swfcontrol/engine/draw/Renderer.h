@@ -5,11 +5,13 @@
 #pragma once
 
 #include "swfcontrol/engine/format/Bitmap.h"
+#include "swfcontrol/engine/format/Filter.h"
 #include "swfcontrol/engine/format/Geometry.h"
 #include "swfcontrol/engine/format/Shape.h"
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace swf {
 
@@ -81,8 +83,20 @@ public:
     // what lies below with the mode given to beginLayer.
     void beginLayer(BlendMode mode);
     void endLayer(const ColorTransform& cxform);
-    // Adds a glow to what the current layer holds, before endLayer.
-    void glowLayer(const GlowFilter& glow);
+    // Applies the filters in order to what the current layer holds, before
+    // endLayer; their sizes are stage pixels, `scale` frame pixels each.
+    void filterLayer(const std::vector<Filter>& filters, double scale);
+
+    // Cached bitmaps (cacheAsBitmap, and the bitmaps filters draw through):
+    // keepLayer stores what the current layer holds, before endLayer, under
+    // `key`, its pixels counted from frame pixel (x, y); drawKeptLayer,
+    // right after beginLayer, fills the layer with what was kept under the
+    // key, placed from (x, y) this time, and says whether there was any.
+    // The caller's key names everything the pixels depend on. What a frame
+    // does not draw again is dropped when the next begins (clear), and at
+    // most a few frames' pixels are kept.
+    void keepLayer(uint64_t key, int x, int y);
+    bool drawKeptLayer(uint64_t key, int x, int y);
 
 private:
     struct State;

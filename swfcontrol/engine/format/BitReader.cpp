@@ -1,5 +1,7 @@
 #include "swfcontrol/engine/format/BitReader.h"
 
+#include <cstring>
+
 namespace swf {
 
 uint8_t BitReader::u8()
@@ -22,6 +24,14 @@ uint32_t BitReader::u32()
 {
     uint32_t lo = u16();
     return lo | (static_cast<uint32_t>(u16()) << 16);
+}
+
+float BitReader::f32()
+{
+    const uint32_t bits = u32();
+    float v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
 }
 
 void BitReader::skip(std::size_t bytes)

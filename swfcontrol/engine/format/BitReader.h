@@ -32,6 +32,7 @@ public:
     int16_t s16() { return static_cast<int16_t>(u16()); }
     float fixed8() { return s16() / 256.0f; }
     double fixed16() { return static_cast<int32_t>(u32()) / 65536.0; }
+    float f32(); // IEEE single precision
     void skip(std::size_t bytes);
     // A NUL-terminated string; without its NUL the reader fails.
     std::string string();

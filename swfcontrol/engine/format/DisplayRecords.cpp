@@ -2,54 +2,6 @@
 
 namespace swf {
 
-bool skipFilters(BitReader& r) { return readFilters(r, nullptr); }
-
-bool readFilters(BitReader& r, std::vector<GlowFilter>* glows)
-{
-    unsigned count = r.u8();
-    for (unsigned i = 0; i < count && !r.failed(); ++i) {
-        switch (r.u8()) {
-        case 0: r.skip(23); break; // drop shadow
-        case 1: r.skip(9); break;  // blur
-        case 2: {                  // glow
-            GlowFilter g;
-            g.color.r = r.u8();
-            g.color.g = r.u8();
-            g.color.b = r.u8();
-            g.color.a = r.u8();
-            g.blurX = r.fixed16();
-            g.blurY = r.fixed16();
-            g.strength = r.fixed8();
-            const unsigned flags = r.u8();
-            g.inner = (flags & 0x80) != 0;
-            g.knockout = (flags & 0x40) != 0;
-            g.passes = static_cast<int>(flags & 0x1f);
-            if (glows && !r.failed() && glows->size() < 8)
-                glows->push_back(g);
-            break;
-        }
-        case 3: r.skip(27); break; // bevel
-        case 4:
-        case 7: { // gradient glow, gradient bevel
-            unsigned colors = r.u8();
-            r.skip(colors * 5u + 19u);
-            break;
-        }
-        case 5: { // convolution
-            unsigned x = r.u8();
-            unsigned y = r.u8();
-            r.skip(8u + 4u * x * y + 5u);
-            break;
-        }
-        case 6: r.skip(80); break; // colour matrix
-        default:
-            r.fail();
-            return false;
-        }
-    }
-    return !r.failed();
-}
-
 namespace {
 
 std::vector<uint8_t> actionBytes(BitReader& r, std::size_t limit);
@@ -134,7 +86,7 @@ bool readPlaceObject(const Tag& tag, PlaceObject& out, unsigned swfVersion)
     // What follows only PlaceObject3 has; a damaged filter list loses the
     // blend mode, visibility and clip actions but not the placement itself.
     out.hasFilters = (flags3 & 0x01) != 0;
-    if (out.hasFilters && !readFilters(r, &out.glows))
+    if (out.hasFilters && !readFilters(r, &out.filters))
         return true;
     if (flags3 & 0x02) {
         out.blendMode = r.u8();
@@ -217,7 +169,7 @@ bool readButton(uint16_t code, BitReader& r, ButtonDefinition& out)
         rec.matrix = r.matrix();
         if (two) {
             rec.cxform = r.cxform(true);
-            if ((flags & 0x10) && !readFilters(r, &rec.glows))
+            if ((flags & 0x10) && !readFilters(r, &rec.filters))
                 return false;
             if (flags & 0x20)
                 rec.blendMode = r.u8();

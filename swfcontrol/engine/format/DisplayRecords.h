@@ -2,6 +2,7 @@
 // timeline reads: PlaceObject 1-3, RemoveObject 1/2, DefineButton 1/2.
 #pragma once
 
+#include "swfcontrol/engine/format/Filter.h"
 #include "swfcontrol/engine/format/Geometry.h"
 #include "swfcontrol/engine/format/MovieFile.h"
 
@@ -41,14 +42,14 @@ struct PlaceObject {
     bool hasCacheAsBitmap = false;
     bool cacheAsBitmap = false;
     bool hasFilters = false;
-    std::vector<GlowFilter> glows; // the list's glow filters; others are left out
+    std::vector<Filter> filters;
     bool hasBackground = false; // an opaque background behind a cached bitmap
     Rgba background;
     std::vector<ClipAction> clipActions;
 };
 
 // Tag codes 4, 26 and 70 of a movie of `swfVersion` (whose event flags are
-// 16 bits up to SWF 5, 32 after). Of the filters only glows are kept.
+// 16 bits up to SWF 5, 32 after).
 bool readPlaceObject(const Tag& tag, PlaceObject& out, unsigned swfVersion = 6);
 
 struct RemoveObject {
@@ -80,7 +81,7 @@ struct ButtonRecord {
     Matrix matrix;
     ColorTransform cxform;
     uint8_t blendMode = 0;
-    std::vector<GlowFilter> glows;
+    std::vector<Filter> filters;
 };
 
 struct ButtonAction {
@@ -96,10 +97,5 @@ struct ButtonDefinition {
 
 // Tag codes 7 and 34, after the button id.
 bool readButton(uint16_t code, BitReader& body, ButtonDefinition& out);
-
-// Skips a FILTERLIST; false if a filter is of an unknown kind.
-bool skipFilters(BitReader& r);
-// Reads a FILTERLIST, keeping its glow filters (at most 8) in `glows`.
-bool readFilters(BitReader& r, std::vector<GlowFilter>* glows);
 
 } // namespace swf

@@ -257,6 +257,8 @@ void Font::indexCodes()
                      });
 }
 
+void flattenGlyph(Shape& glyph, std::size_t& budget) { finishGlyph(glyph, 1, budget); }
+
 bool readFont(FontTag tag, const uint8_t* body, std::size_t size, Font& out, std::string& reason)
 {
     out = Font();

@@ -60,6 +60,11 @@ enum class FontTag { DefineFont, DefineFont2, DefineFont3 };
 // a short plain reason.
 bool readFont(FontTag tag, const uint8_t* body, std::size_t size, Font& out, std::string& reason);
 
+// Turns a glyph's curves, in 20480 units to the EM, into lines finely enough
+// for any text size, as the glyphs of font tags are; `budget` (edges) bounds
+// the work: past it, curves are kept for the drawing layer.
+void flattenGlyph(Shape& glyph, std::size_t& budget);
+
 // Applies DefineFontInfo (version2 false) or DefineFontInfo2, its body after
 // the font id, to the font it names: name, style and the code of each glyph.
 bool readFontInfo(bool version2, const uint8_t* body, std::size_t size, Font& font, std::string& reason);

@@ -15,15 +15,6 @@ struct Rgba {
 inline bool operator==(Rgba x, Rgba y) { return x.r == y.r && x.g == y.g && x.b == y.b && x.a == y.a; }
 inline bool operator!=(Rgba x, Rgba y) { return !(x == y); }
 
-// A glow filter (GLOWFILTER), blur sizes in pixels.
-struct GlowFilter {
-    Rgba color;
-    double blurX = 0, blurY = 0;
-    double strength = 1;
-    int passes = 1;
-    bool inner = false, knockout = false;
-};
-
 struct Point {
     double x = 0, y = 0;
 };

@@ -52,6 +52,7 @@ enum TagCode : uint16_t {
     TagPlaceObject3 = 70,
     TagDefineFontAlignZones = 73,
     TagDefineFont3 = 75,
+    TagDefineScalingGrid = 78,
     TagDefineShape4 = 83,
     TagDefineMorphShape2 = 84,
     TagDefineFontName = 88,

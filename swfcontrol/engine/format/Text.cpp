@@ -157,6 +157,20 @@ private:
     mutable std::unordered_map<std::string, std::vector<const FontCharacter*>> byName_;
 };
 
+// Device text drawn with outlines: every format takes the device font its
+// face and style name; a field without a font shows in the serif face.
+class DeviceChooser : public FontChooser {
+public:
+    explicit DeviceChooser(const DeviceFonts& fonts) : fonts_(fonts) {}
+    const Font* choose(const TextFormat& f) const override
+    {
+        return fonts_.font(f.face.empty() ? "_serif" : f.face, f.bold, f.italic);
+    }
+
+private:
+    const DeviceFonts& fonts_;
+};
+
 } // namespace
 
 struct TextState {
@@ -228,6 +242,11 @@ void layOut(TextState& s, const FontLookup& fonts)
         MovieFonts chooser(fonts, fc);
         layoutEditText(s.field, styled, chooser, s.glyphs);
         s.fonts.swap(chooser.used);
+        return;
+    }
+    if (const DeviceFonts* device = fonts.deviceFonts()) {
+        DeviceChooser chooser(*device);
+        layoutEditText(s.field, styled, chooser, s.glyphs);
         return;
     }
     // Device text takes the format its first character has throughout.
@@ -382,6 +401,21 @@ void drawText(const TextCharacter& text, const FontLookup& fonts, const Matrix& 
             if (!fc)
                 continue;
             const Font& font = fc->font();
+            const DeviceFonts* outlines = hasOutlines(font) ? nullptr : fonts.deviceFonts();
+            const Font* stand = outlines ? outlines->font(font.name, font.bold, font.italic) : nullptr;
+            if (stand) {
+                // A device font drawn with outlines: each glyph entry names a
+                // character by the font's code table.
+                const double scale = rec.height / Font::glyphEm();
+                double x = rec.x;
+                for (const TextGlyph& g : rec.glyphs) {
+                    const int glyph = g.index < font.codes.size() ? stand->glyphForCode(font.codes[g.index]) : -1;
+                    if (glyph >= 0 && static_cast<std::size_t>(glyph) < stand->glyphs.size())
+                        sink(stand->glyphs[glyph], outer * translateScale(x, rec.y, scale), rec.color);
+                    x += g.advance;
+                }
+                continue;
+            }
             if (!hasOutlines(font)) {
                 // A device font: its glyphs stand for the characters of its codes.
                 if (!device || !upright(outer) || rec.glyphs.empty())

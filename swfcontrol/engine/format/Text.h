@@ -50,6 +50,16 @@ struct FontCharacter {
     mutable std::shared_ptr<const Font> decoded;
 };
 
+// Outlines for fonts a movie names but carries none for (device fonts): the
+// platform's, or a font shipped with the tests. Glyphs and layout are in
+// DefineFont3's units; codes are Unicode.
+class DeviceFonts {
+public:
+    virtual ~DeviceFonts() = default;
+    // Null when there is nothing to draw `face` with.
+    virtual const Font* font(const std::string& face, bool bold, bool italic) const = 0;
+};
+
 class FontLookup {
 public:
     virtual ~FontLookup() = default;
@@ -62,6 +72,8 @@ public:
         (void)index;
         return nullptr;
     }
+    // Outlines for a device font, when there are any.
+    virtual const DeviceFonts* deviceFonts() const { return nullptr; }
 };
 
 // Receives one outline to fill with `color` (before the colour transform):
@@ -93,8 +105,9 @@ struct DeviceText {
 using DeviceTextSink = std::function<void(const DeviceText& text)>;
 
 // Draws a text character placed with `toPixels` (character twips to pixels):
-// glyphs through `sink`, and text in device fonts through `device` when
-// there is one (it is not drawn otherwise).
+// glyphs through `sink`; text in device fonts with the outlines of
+// `fonts.deviceFonts()` where it has them, else through `device` when there
+// is one (it is not drawn otherwise).
 void drawText(const TextCharacter& text, const FontLookup& fonts, const Matrix& toPixels, const GlyphSink& sink,
               const DeviceTextSink* device = nullptr);
 

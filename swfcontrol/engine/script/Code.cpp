@@ -346,6 +346,7 @@ private:
             }
             }
         }
+        fuse();
         for (uint32_t i : skips_) {
             Instr& ins = b_.code_[i];
             // Skips count records; a skip past the run ends at its end.
@@ -358,6 +359,39 @@ private:
     }
 
     Heap& heap_;
+    // Marks the common runs of operations that one operation can do.
+    void fuse()
+    {
+        std::vector<Instr>& code = b_.code_;
+        std::vector<bool> target(code.size() + 1, false);
+        auto mark = [&](uint32_t i) {
+            if (i < target.size())
+                target[i] = true;
+        };
+        for (const Instr& ins : code)
+            if (ins.action == ActJump || ins.action == ActIf || ins.action == OpJoin || ins.action == ActWith)
+                mark(ins.a);
+        for (uint32_t i : skips_)
+            mark(i + 1 + code[i].n);
+        for (const FunctionInfo& f : b_.functions_) {
+            mark(f.begin);
+            mark(f.end);
+        }
+        for (const TryInfo& t : b_.tries_)
+            for (uint32_t i : {t.tryBegin, t.tryEnd, t.catchEnd, t.finallyEnd})
+                mark(i);
+        for (std::size_t i = 0; i + 1 < code.size(); ++i) {
+            Instr& ins = code[i];
+            if (ins.action == ActStoreRegister && code[i + 1].action == ActPop && !target[i + 1]) {
+                ins.action = OpStoreRegisterPop;
+            } else if (ins.action == ActLess2 && i + 2 < code.size() && code[i + 1].action == ActNot &&
+                       code[i + 2].action == ActIf && !target[i + 1] && !target[i + 2]) {
+                ins.action = OpLessOrJump;
+                ins.a = code[i + 2].a;
+            }
+        }
+    }
+
     CodeBlock& b_;
     StringTable& names_;
     const uint8_t* data_;
@@ -419,6 +453,8 @@ const char* actionName(uint8_t action)
         N(GotoFrame2)
 #undef N
     case OpJoin: return "(join)";
+    case OpStoreRegisterPop: return "(StoreRegister, Pop)";
+    case OpLessOrJump: return "(Less2, Not, If)";
     default: return nullptr;
     }
 }
@@ -459,6 +495,8 @@ std::string CodeBlock::disassemble() const
         case ActIf:
         case OpJoin:
         case ActWith: out += " -> " + std::to_string(ins.a); break;
+        case OpLessOrJump: out += " -> " + std::to_string(ins.a); break;
+        case OpStoreRegisterPop:
         case ActStoreRegister:
         case ActGotoFrame:
         case ActGetUrl2: out += " " + std::to_string(ins.a); break;

@@ -119,8 +119,12 @@ enum Action : uint8_t {
     ActIf = 0x9D,
     ActCall = 0x9E,
     ActGotoFrame2 = 0x9F,
-    // Not a SWF action: continues at `a` (where decoding met code it had
-    // already decoded from another entry).
+    // Not SWF actions. Join continues at `a` (where decoding met code it
+    // had already decoded from another entry). The others stand for the
+    // common runs that follow them, which stay in place for jumps into
+    // their middle: StoreRegister a + Pop, and Less2 + Not + If a.
+    OpStoreRegisterPop = 0xFD,
+    OpLessOrJump = 0xFE,
     OpJoin = 0xFF,
 };
 

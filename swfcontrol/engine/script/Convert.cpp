@@ -252,12 +252,10 @@ double parseFloatPrefix(std::u16string_view s)
     return readDecimal(s, i);
 }
 
-int32_t toInt32(double d)
+int32_t toInt32Wrapped(double d)
 {
     if (std::isnan(d) || std::isinf(d))
         return 0;
-    if (d >= -2147483648.0 && d <= 2147483647.0)
-        return static_cast<int32_t>(d);
     double m = std::fmod(std::trunc(d), 4294967296.0);
     if (m < 0)
         m += 4294967296.0;

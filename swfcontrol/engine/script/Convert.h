@@ -23,7 +23,14 @@ double parseIntPrefix(std::u16string_view s, int radix, bool radixGiven);
 double parseFloatPrefix(std::u16string_view s);
 
 // ECMAScript's integer conversions, as the bit operators use them.
-int32_t toInt32(double d);
+int32_t toInt32Wrapped(double d);
+inline int32_t toInt32(double d)
+{
+    // NaN fails both tests and takes the slow way, as do large numbers.
+    if (d >= -2147483648.0 && d <= 2147483647.0)
+        return static_cast<int32_t>(d);
+    return toInt32Wrapped(d);
+}
 uint32_t toUint32(double d);
 double toInteger(double d); // truncated towards zero; NaN gives 0
 

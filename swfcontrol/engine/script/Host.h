@@ -8,7 +8,10 @@
 #include "swfcontrol/engine/script/Value.h"
 
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace swf::script {
 
@@ -22,6 +25,19 @@ enum UrlFlags : uint8_t {
     UrlLoadVariables = 0x80,
 };
 
+// A URL a script asks for: XML.load and sendAndLoad, LoadVars.load,
+// sendAndLoad and send, XML.send.
+struct UrlRequest {
+    std::u16string url; // as the script gave it, a GET's variables appended
+    bool post = false;
+    std::string body; // a POST's data, encoded as the movie's text is
+    std::u16string contentType;
+    std::vector<std::pair<std::u16string, std::u16string>> headers; // addRequestHeader's
+    // A send's browser window for the answer (empty: the answer is
+    // dropped); the script hears nothing back. Empty for a load.
+    std::u16string window;
+};
+
 class Host {
 public:
     virtual ~Host() = default;
@@ -32,8 +48,28 @@ public:
     virtual double now() = 0;
     // The wall clock, as milliseconds since 1970 UTC, for `new Date()`.
     virtual double dateNow() = 0;
-    // Local time's offset from UTC in minutes at a UTC time, for Date.
+    // Local time's offset from UTC in minutes at a UTC time, for Date
+    // (east of Greenwich is positive: +345 for Nepal).
     virtual double localOffsetMinutes(double utcMs) = 0;
+
+    // What System.capabilities reports of the machine and the player.
+    struct SystemInfo {
+        double screenWidth = 1024, screenHeight = 768; // pixels
+        double screenDpi = 72;
+        const char* os = "Windows XP";
+        const char* language = "en"; // ISO 639-1, or "zh-CN" / "zh-TW"
+        const char* playerType = "ActiveX"; // or "StandAlone", "External", "PlugIn"
+    };
+    virtual SystemInfo systemInfo() { return SystemInfo(); }
+    // System.security.sandboxType for code of the movie that `clip` (may be
+    // null) belongs to: "remote", "localWithFile", "localWithNetwork" or
+    // "localTrusted". A local movie whose FileAttributes ask for the
+    // network is "localWithNetwork".
+    virtual const char* sandboxType(Object* clip)
+    {
+        (void)clip;
+        return "localWithFile";
+    }
 
     // `_root` as code on `clip` sees it (its _lockroot), and `_levelN`.
     virtual Object* root(Object* clip) = 0;
@@ -63,6 +99,18 @@ public:
     virtual String* targetPath(Object* clip, bool dots) = 0;
     virtual void toggleQuality() = 0;
     virtual void stopSounds() = 0;
+
+    // Starts a request. A load's answer comes back, on a later tick and
+    // never from inside this call, as Vm::fetchProgress (any number of
+    // times) and then one Vm::fetchDone with this id. A send comes with id
+    // 0 and has no answer. False when the host cannot make the request at
+    // all; no answer follows then.
+    virtual bool fetch(uint32_t id, const UrlRequest& request)
+    {
+        (void)id;
+        (void)request;
+        return false;
+    }
 };
 
 } // namespace swf::script

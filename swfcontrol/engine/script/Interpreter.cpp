@@ -93,7 +93,10 @@ struct FrameLink {
 
 class Interpreter {
 public:
-    Interpreter(Vm& vm, Frame& f) : vm_(vm), f_(f), n_(vm.n) {}
+    Interpreter(Vm& vm, Frame& f)
+        : vm_(vm), f_(f), n_(vm.n), sp_(vm.sp()), base_(vm.stackBase() + f.stackBase), code_(f.code->code().data())
+    {
+    }
 
     void run()
     {
@@ -111,47 +114,60 @@ public:
 
 private:
     // --- the stack -------------------------------------------------------
-    Value* base() { return vm_.stackBase() + f_.stackBase; }
+    Value* base() { return base_; }
     // The n-th value from the top (1 is the top), undefined below the frame.
     Value& at(std::size_t n)
     {
-        Value*& sp = vm_.sp();
-        if (static_cast<std::size_t>(sp - base()) < n) {
-            // Reads past what this frame pushed are undefined: pad below.
-            std::size_t missing = n - static_cast<std::size_t>(sp - base());
-            if (static_cast<std::size_t>(vm_.stackLimit() - sp) < missing)
-                throw ScriptAbort{ScriptAbort::Reason::Stack};
-            std::memmove(base() + missing, base(), static_cast<std::size_t>(sp - base()) * sizeof(Value));
-            for (std::size_t i = 0; i < missing; ++i)
-                base()[i] = Value();
-            sp += missing;
-        }
-        return sp[-static_cast<std::ptrdiff_t>(n)];
+        if (static_cast<std::size_t>(sp_ - base_) < n)
+            pad(n);
+        return sp_[-static_cast<std::ptrdiff_t>(n)];
+    }
+    // Reads past what this frame pushed are undefined: pads below.
+    void pad(std::size_t n)
+    {
+        std::size_t have = static_cast<std::size_t>(sp_ - base_);
+        std::size_t missing = n - have;
+        if (static_cast<std::size_t>(vm_.stackLimit() - sp_) < missing)
+            throw ScriptAbort{ScriptAbort::Reason::Stack};
+        std::memmove(base_ + missing, base_, have * sizeof(Value));
+        for (std::size_t i = 0; i < missing; ++i)
+            base_[i] = Value();
+        sp_ += missing;
     }
     void drop(std::size_t n)
     {
-        Value*& sp = vm_.sp();
-        std::size_t have = static_cast<std::size_t>(sp - base());
-        sp -= n < have ? n : have;
+        std::size_t have = static_cast<std::size_t>(sp_ - base_);
+        sp_ -= n < have ? n : have;
     }
-    Value pop()
-    {
-        Value*& sp = vm_.sp();
-        return sp > base() ? *--sp : Value();
-    }
+    Value pop() { return sp_ > base_ ? *--sp_ : Value(); }
     void push(const Value& v) { vm_.push(v); }
     // Replaces the top n values with one.
     void replace(std::size_t n, const Value& v)
     {
+        if (static_cast<std::size_t>(sp_ - base_) >= n && n > 0) {
+            sp_[-static_cast<std::ptrdiff_t>(n)] = v;
+            sp_ -= n - 1;
+            return;
+        }
         Value r = v;
         drop(n);
         push(r);
     }
-    std::size_t depth() { return static_cast<std::size_t>(vm_.sp() - base()); }
+    std::size_t depth() { return static_cast<std::size_t>(sp_ - base_); }
 
-    double num(const Value& v) { return vm_.toNumber(v); }
-    String* str(const Value& v) { return vm_.toString(v); }
-    bool truth(const Value& v) { return vm_.toBoolean(v); }
+    // Register i: the frame's own, else one of the block's four below
+    // every call; null past those.
+    Value* reg(uint32_t i)
+    {
+        if (i < f_.registerCount)
+            return f_.registers + i;
+        Value* global = vm_.globalRegisters();
+        return global && i < 4 ? global + i : nullptr;
+    }
+
+    double num(const Value& v) { return v.isNumber() ? v.number() : vm_.toNumber(v); }
+    String* str(const Value& v) { return v.isString() ? v.string() : vm_.toString(v); }
+    bool truth(const Value& v) { return v.isBoolean() ? v.boolean() : vm_.toBoolean(v); }
     Value boolResult(bool b)
     {
         // SWF 4 movies have no Booleans: comparisons give 1 and 0.
@@ -164,14 +180,6 @@ private:
     bool leaveRegions();
     bool doReturn(const Value& v);
     bool handleThrow(const Value& v);
-    void jump(uint32_t target)
-    {
-        if (target <= f_.pc - 1) {
-            // A backward jump: a loop's turn is a safe point.
-            vm_.collectIfDue();
-        }
-        f_.pc = target;
-    }
 
     // --- names -----------------------------------------------------------
     bool hasPathChars(String* s)
@@ -183,6 +191,15 @@ private:
         return false;
     }
     Object* targetScopeObject();
+    // Makes a function's locals before anything needs them in the chain.
+    void ensureLocals()
+    {
+        if (f_.lazyLocals) {
+            f_.lazyLocals = false;
+            Object* locals = vm_.heap().make<Object>(nullptr);
+            f_.scope = vm_.heap().make<Scope>(f_.scope, locals, Scope::Kind::Local);
+        }
+    }
     Value getVariable(String* name);
     void setVariable(String* name, const Value& v);
     bool lookupSimple(String* name, Value& out, Object** holder = nullptr);
@@ -215,6 +232,9 @@ private:
     Vm& vm_;
     Frame& f_;
     Vm::Names& n_;
+    Value*& sp_;        // the Vm's: calls move it too
+    Value* const base_; // the stack never moves
+    const Instr* const code_;
 };
 
 // --- regions: with, try/catch/finally --------------------------------------
@@ -327,8 +347,8 @@ bool Interpreter::handleThrow(const Value& v)
             f_.scope = r.savedScope;
             f_.pc = t.catchBegin;
             if (t.catchInRegister) {
-                if (t.catchRegister < f_.registerCount)
-                    f_.registers[t.catchRegister] = v;
+                if (Value* r = reg(t.catchRegister))
+                    *r = v;
             } else if (t.catchName) {
                 // The catch variable is a local of the function, or of the
                 // timeline outside one.
@@ -373,12 +393,26 @@ Object* Interpreter::localObject()
     return nullptr;
 }
 
+// `var`: a `with` object that has the name itself takes it; otherwise the
+// function's locals, or outside a function the timeline.
 void Interpreter::defineLocal(String* name, const Value& v)
 {
-    if (Object* locals = localObject())
-        locals->set(vm_, name, v);
-    else
-        targetScopeObject()->set(vm_, name, v);
+    ensureLocals();
+    for (Scope* s = f_.scope; s; s = s->parent) {
+        if (s->kind == Scope::Kind::With) {
+            if (s->object && s->object->hasOwn(vm_, name)) {
+                s->object->set(vm_, name, v);
+                return;
+            }
+            continue;
+        }
+        if (s->kind == Scope::Kind::Local || s->kind == Scope::Kind::Target) {
+            s->object->set(vm_, name, v);
+            return;
+        }
+        break;
+    }
+    targetScopeObject()->set(vm_, name, v);
 }
 
 bool Interpreter::lookupSimple(String* name, Value& out, Object** holder)
@@ -464,10 +498,57 @@ Object* Interpreter::resolvePath(std::u16string_view path, Object* from, bool& o
     return at;
 }
 
-// "path:var", "path.var" and "/path/var" name a variable on a clip.
+// "path:var" and "/path/var" name a variable on a clip, the path taken
+// from the target. "a.b.c" is looked for scope by scope: the first scope
+// where a.b leads to an object that has c gives it, or else the first
+// where a.b leads to an object.
 bool Interpreter::splitVariable(String* name, Object*& object, String*& var)
 {
     std::u16string_view v = name->view();
+    object = nullptr;
+    if (v.find_first_of(u"/:") == std::u16string_view::npos) {
+        std::size_t cut = v.find_last_of(u'.');
+        var = vm_.intern(v.substr(cut + 1));
+        std::u16string_view path = v.substr(0, cut);
+        std::size_t dot = path.find(u'.');
+        String* first = vm_.intern(path.substr(0, dot));
+        std::u16string_view rest = dot == std::u16string_view::npos ? std::u16string_view() : path.substr(dot + 1);
+        auto walk = [&](Object* o) -> Object* {
+            std::size_t i = 0;
+            while (o && i < rest.size()) {
+                std::size_t end = rest.find(u'.', i);
+                if (end == std::u16string_view::npos)
+                    end = rest.size();
+                o = o->get(vm_, vm_.intern(rest.substr(i, end - i))).object();
+                i = end + 1;
+            }
+            return o;
+        };
+        bool cs = vm_.caseSensitive();
+        auto is = [&](String* known) { return cs ? first == known : first->folded() == known->folded(); };
+        if (is(n_.this_) || is(n_._global) || is(n_._root) ||
+            (first->length() > 6 && first->folded()->view().substr(0, 6) == u"_level")) {
+            Value base;
+            lookupSimple(first, base);
+            object = walk(base.object());
+            return true;
+        }
+        Object* fallback = nullptr;
+        for (Scope* s = f_.scope; s; s = s->parent) {
+            Value head;
+            if (!s->object || !s->object->lookup(vm_, first, head) || !head.object())
+                continue;
+            Object* o = walk(head.object());
+            if (o && o->hasProperty(vm_, var)) {
+                object = o;
+                return true;
+            }
+            if (o && !fallback)
+                fallback = o;
+        }
+        object = fallback;
+        return true;
+    }
     std::size_t cut = v.find_last_of(u":.");
     if (cut == std::u16string_view::npos) {
         // "/a/b" alone names the clip itself; "/a/b" as a variable path
@@ -477,8 +558,7 @@ bool Interpreter::splitVariable(String* name, Object*& object, String*& var)
             return false;
     }
     bool ok;
-    Object* o = cut == 0 ? vm_.host().root(f_.base) : resolvePath(v.substr(0, cut), f_.target ? f_.target : f_.base, ok);
-    object = o;
+    object = cut == 0 ? vm_.host().root(f_.base) : resolvePath(v.substr(0, cut), f_.target ? f_.target : f_.base, ok);
     var = vm_.intern(v.substr(cut + 1));
     return true;
 }
@@ -537,6 +617,7 @@ Object* Interpreter::resolveTarget(const Value& v)
 
 void Interpreter::setTarget(Object* target)
 {
+    ensureLocals();
     // The timeline of the scope chain follows the target.
     Object* clip = target ? target : f_.base;
     std::vector<Scope*> above;
@@ -659,6 +740,7 @@ Value Interpreter::construct(const Value& ctor, std::size_t argc, std::size_t be
 
 void Interpreter::defineFunction(const Instr& ins)
 {
+    ensureLocals(); // the closure sees the locals, made now or later
     const FunctionInfo& info = f_.code->functions()[ins.a];
     ScriptFunction* fn = vm_.heap().make<ScriptFunction>(vm_.protos.function, f_.code, ins.a, f_.scope, f_.pool,
                                                          f_.base);
@@ -667,7 +749,6 @@ void Interpreter::defineFunction(const Instr& ins)
     Object* proto = vm_.newObject();
     proto->define(vm_, n_.constructor, fv, DontEnum);
     fn->define(vm_, n_.prototype, Value(proto), DontEnum);
-    f_.pc = ins.b;
     if (info.name && !info.name->empty()) {
         drop(1);
         defineLocal(info.name, fv);
@@ -707,6 +788,8 @@ bool Interpreter::instanceOf(const Value& object, const Value& ctor)
 
 Value Interpreter::add2(std::size_t ia, std::size_t ib)
 {
+    if (at(ia).isNumber() && at(ib).isNumber())
+        return Value(at(ia).number() + at(ib).number());
     at(ia) = vm_.toPrimitive(at(ia));
     at(ib) = vm_.toPrimitive(at(ib));
     const Value& a = at(ia);
@@ -719,6 +802,7 @@ Value Interpreter::add2(std::size_t ia, std::size_t ib)
     return Value(num(a) + num(b));
 }
 
+// A NaN equals a NaN in Flash Player, unlike ECMAScript.
 bool Interpreter::strictEquals(const Value& a, const Value& b)
 {
     if (a.type() != b.type())
@@ -727,7 +811,8 @@ bool Interpreter::strictEquals(const Value& a, const Value& b)
     case Value::Type::Undefined:
     case Value::Type::Null: return true;
     case Value::Type::Boolean: return a.boolean() == b.boolean();
-    case Value::Type::Number: return a.number() == b.number();
+    case Value::Type::Number:
+        return a.number() == b.number() || (std::isnan(a.number()) && std::isnan(b.number()));
     case Value::Type::String: return a.string()->equals(b.string());
     case Value::Type::Object: return a.object() == b.object();
     }
@@ -738,33 +823,32 @@ bool Interpreter::equals2(const Value& a, const Value& b)
 {
     if (a.type() == b.type())
         return strictEquals(a, b);
-    if (a.isNullish() && b.isNullish())
-        return true;
-    if (a.isNullish() || b.isNullish()) {
-        // Movies before SWF 6 compare undefined and null like the rest.
-        return false;
+    // An object meets a primitive (undefined and null too) as its
+    // primitive: a bare object's is undefined.
+    if (a.isObject() || b.isObject()) {
+        const Value& object = a.isObject() ? a : b;
+        const Value& other = a.isObject() ? b : a;
+        if (other.isObject())
+            return false;
+        Value p = vm_.toPrimitive(object);
+        return p.isObject() ? false : equals2(p, other);
     }
-    if (a.isNumber() && b.isString())
-        return a.number() == num(b);
-    if (a.isString() && b.isNumber())
-        return num(a) == b.number();
+    if (a.isNullish() || b.isNullish())
+        return a.isNullish() && b.isNullish();
     if (a.isBoolean())
         return equals2(Value(a.boolean() ? 1.0 : 0.0), b);
     if (b.isBoolean())
         return equals2(a, Value(b.boolean() ? 1.0 : 0.0));
-    if (a.isObject() && !b.isObject()) {
-        Value p = vm_.toPrimitive(a);
-        return p.isObject() ? false : equals2(p, b);
-    }
-    if (b.isObject() && !a.isObject()) {
-        Value p = vm_.toPrimitive(b);
-        return p.isObject() ? false : equals2(a, p);
-    }
-    return false;
+    // NaN from a conversion equals nothing.
+    return num(a) == num(b);
 }
 
 Value Interpreter::less2(std::size_t ia, std::size_t ib)
 {
+    if (at(ia).isNumber() && at(ib).isNumber()) {
+        double x = at(ia).number(), y = at(ib).number();
+        return std::isnan(x) || std::isnan(y) ? Value() : Value(x < y);
+    }
     at(ia) = vm_.toPrimitive(at(ia), Vm::Hint::Number);
     at(ib) = vm_.toPrimitive(at(ib), Vm::Hint::Number);
     const Value& a = at(ia);
@@ -808,21 +892,185 @@ int64_t Interpreter::frameNumber(Object* clip, const Value& frame, Object*& targ
 
 // --- the loop ----------------------------------------------------------------
 
+// `pc` stays in a local; the frame's copy is written where try and with
+// blocks and returns need it.
 void Interpreter::loop()
 {
     Host& host = vm_.host();
+    uint32_t pc = f_.pc;
+    const uint32_t begin = f_.begin, end = f_.end;
+    bool regions = !f_.regions.empty();
+    // A backward jump is a loop's turn: it counts against the slice and is
+    // a safe point.
+#define JUMP(target)                                                                                                   \
+    do {                                                                                                               \
+        uint32_t to = (target);                                                                                        \
+        if (to < pc) {                                                                                                 \
+            vm_.step();                                                                                                \
+            vm_.collectIfDue();                                                                                        \
+        }                                                                                                              \
+        pc = to;                                                                                                       \
+    } while (0)
+    // The stack's top stays in a local too: the common operations on
+    // numbers and registers use it, and it is written back before anything
+    // else runs (the operations below the fast ones use sp_).
+    Value* sp = sp_;
+    Value* const limit = vm_.stackLimit();
+    const bool swf5 = f_.version >= 5;
     for (;;) {
-        if (!f_.regions.empty() && !leaveRegions())
+        if (regions) {
+            sp_ = sp;
+            f_.pc = pc;
+            if (!leaveRegions())
+                return;
+            pc = f_.pc;
+            sp = sp_;
+            regions = !f_.regions.empty();
+        }
+        if (pc >= end || pc < begin) {
+            sp_ = sp;
+            f_.pc = pc;
             return;
-        uint32_t pc = f_.pc;
-        if (pc >= f_.end || pc < f_.begin)
-            return;
-        const Instr& ins = f_.code->code()[pc];
-        f_.pc = pc + 1;
-        vm_.step();
+        }
+        const Instr& ins = code_[pc++];
+        const std::ptrdiff_t have = sp - base_;
+        switch (ins.action) {
+        case ActPush: {
+            if (limit - sp < ins.n)
+                break;
+            const PushItem* item = f_.code->pushes().data() + ins.a;
+            for (uint32_t i = 0; i < ins.n; ++i, ++item) {
+                if (item->kind == PushItem::Literal) {
+                    *sp++ = item->value;
+                } else if (item->kind == PushItem::Register) {
+                    Value* r = reg(item->index);
+                    *sp++ = r ? *r : Value();
+                } else {
+                    ConstantPool* pool = f_.pool;
+                    *sp++ = pool && item->index < pool->strings.size() ? Value(pool->strings[item->index]) : Value();
+                }
+            }
+            continue;
+        }
+        case ActPop:
+            if (have > 0)
+                --sp;
+            continue;
+        case ActPushDuplicate:
+            if (have < 1 || sp == limit)
+                break;
+            *sp = sp[-1];
+            ++sp;
+            continue;
+        case ActStoreRegister:
+            if (have < 1)
+                break;
+            if (Value* r = reg(ins.a))
+                *r = sp[-1];
+            continue;
+        case OpStoreRegisterPop:
+            if (have < 1)
+                break;
+            if (Value* r = reg(ins.a))
+                *r = sp[-1];
+            --sp;
+            pc += 1;
+            continue;
+        case ActJump:
+        case OpJoin:
+            if (ins.a < pc)
+                sp_ = sp; // a safe point: the collector reads the stack
+            JUMP(ins.a);
+            continue;
+        case ActIf:
+            if (have < 1 || !sp[-1].isBoolean())
+                break;
+            --sp;
+            if (sp->boolean()) {
+                if (ins.a < pc)
+                    sp_ = sp;
+                JUMP(ins.a);
+            }
+            continue;
+        case OpLessOrJump:
+            if (have < 2 || !sp[-1].isNumber() || !sp[-2].isNumber())
+                break;
+            sp -= 2;
+            // NaN compares as not less: the loop ends.
+            if (sp[0].number() < sp[1].number()) {
+                pc += 2;
+            } else {
+                if (ins.a < pc)
+                    sp_ = sp;
+                JUMP(ins.a);
+            }
+            continue;
+#define NUMERIC(action, expr)                                                                                          \
+    case action:                                                                                                       \
+        if (have < 2 || !sp[-1].isNumber() || !sp[-2].isNumber())                                                     \
+            break;                                                                                                     \
+        {                                                                                                              \
+            double a = sp[-2].number(), b = sp[-1].number();                                                           \
+            --sp;                                                                                                      \
+            sp[-1] = Value(expr);                                                                                      \
+        }                                                                                                              \
+        continue;
+            NUMERIC(ActAdd2, a + b)
+            NUMERIC(ActSubtract, a - b)
+            NUMERIC(ActMultiply, a * b)
+            NUMERIC(ActLess2, std::isnan(a) || std::isnan(b) ? Value() : Value(a < b))
+            NUMERIC(ActGreater, std::isnan(a) || std::isnan(b) ? Value() : Value(b < a))
+            NUMERIC(ActEquals2, a == b || (std::isnan(a) && std::isnan(b)))
+            NUMERIC(ActStrictEquals, a == b || (std::isnan(a) && std::isnan(b)))
+            NUMERIC(ActBitAnd, toInt32(a) & toInt32(b))
+            NUMERIC(ActBitOr, toInt32(a) | toInt32(b))
+            NUMERIC(ActBitXor, toInt32(a) ^ toInt32(b))
+#undef NUMERIC
+        case ActDivide:
+        case ActModulo:
+            if (!swf5 || have < 2 || !sp[-1].isNumber() || !sp[-2].isNumber())
+                break;
+            sp[-2] = Value(ins.action == ActDivide ? sp[-2].number() / sp[-1].number()
+                                                   : std::fmod(sp[-2].number(), sp[-1].number()));
+            --sp;
+            continue;
+        case ActIncrement:
+        case ActDecrement:
+            if (have < 1 || !sp[-1].isNumber())
+                break;
+            sp[-1] = Value(sp[-1].number() + (ins.action == ActIncrement ? 1 : -1));
+            continue;
+        case ActNot:
+            if (!swf5 || have < 1 || !sp[-1].isBoolean())
+                break;
+            sp[-1] = Value(!sp[-1].boolean());
+            continue;
+        case ActGetMember:
+            if (have >= 2 && sp[-1].isNumber()) {
+                Object* o = sp[-2].object();
+                double d = sp[-1].number();
+                if (o && o->kind() == Object::Kind::Array && d >= 0 && d < 2147483647.0 && d == std::floor(d)) {
+                    ArrayObject* a = static_cast<ArrayObject*>(o);
+                    if (a->has(static_cast<std::size_t>(d))) {
+                        sp[-2] = a->at(static_cast<std::size_t>(d));
+                        --sp;
+                        continue;
+                    }
+                }
+            }
+            break;
+        default: break;
+        }
+        // Everything else, on the Vm's stack pointer.
+        sp_ = sp;
+        struct Reload {
+            Value*& local;
+            Value*& shared;
+            ~Reload() { local = shared; }
+        } reload{sp, sp_};
         switch (ins.action) {
         case ActEnd: return;
-        case OpJoin: jump(ins.a); break;
+        case OpJoin: JUMP(ins.a); break;
 
         // --- the timeline ---
         case ActNextFrame: host.nextFrame(f_.target); break;
@@ -850,14 +1098,14 @@ void Interpreter::loop()
         }
         case ActWaitForFrame:
             if (!host.frameLoaded(f_.target, ins.a))
-                f_.pc = ins.b;
+                pc = ins.b;
             break;
         case ActWaitForFrame2: {
             Object* target;
             int64_t frame = frameNumber(f_.target, at(1), target);
             drop(1);
             if (frame >= 0 && !host.frameLoaded(target, static_cast<uint32_t>(frame)))
-                f_.pc = ins.b;
+                pc = ins.b;
             break;
         }
         case ActCall: {
@@ -960,10 +1208,16 @@ void Interpreter::loop()
         case ActEndDrag: host.stopDrag(); break;
         case ActTrace: {
             const Value& v = at(1);
-            if (v.isUndefined())
+            if (v.isUndefined()) {
                 host.trace(u"undefined");
-            else
-                host.trace(str(v)->view());
+            } else {
+                // The log ends a line at every carriage return.
+                std::u16string line(str(v)->view());
+                for (char16_t& c : line)
+                    if (c == '\r')
+                        c = '\n';
+                host.trace(line);
+            }
             drop(1);
             break;
         }
@@ -1068,9 +1322,11 @@ void Interpreter::loop()
             for (uint32_t i = 0; i < ins.n; ++i, ++item) {
                 switch (item->kind) {
                 case PushItem::Literal: push(item->value); break;
-                case PushItem::Register:
-                    push(item->index < f_.registerCount ? f_.registers[item->index] : Value());
+                case PushItem::Register: {
+                    Value* r = reg(item->index);
+                    push(r ? *r : Value());
                     break;
+                }
                 case PushItem::Constant:
                     push(f_.pool && item->index < f_.pool->strings.size() ? Value(f_.pool->strings[item->index])
                                                                            : Value());
@@ -1083,9 +1339,24 @@ void Interpreter::loop()
         case ActPushDuplicate: push(at(1)); break;
         case ActStackSwap: std::swap(at(1), at(2)); break;
         case ActStoreRegister:
-            if (ins.a < f_.registerCount)
-                f_.registers[ins.a] = at(1);
+            if (Value* r = reg(ins.a))
+                *r = at(1);
             break;
+        case OpStoreRegisterPop:
+            if (Value* r = reg(ins.a))
+                *r = at(1);
+            drop(1);
+            pc += 1;
+            break;
+        case OpLessOrJump: {
+            Value r = less2(2, 1);
+            drop(2);
+            if (!(r.isBoolean() && r.boolean()))
+                JUMP(ins.a);
+            else
+                pc += 2;
+            break;
+        }
         case ActConstantPool: f_.pool = f_.code->pools()[ins.a]; break;
 
         // --- variables ---
@@ -1110,6 +1381,7 @@ void Interpreter::loop()
             break;
         }
         case ActDefineLocal2: {
+            ensureLocals();
             String* name = vm_.toName(at(1));
             at(1) = Value(name);
             Object* locals = localObject();
@@ -1252,10 +1524,10 @@ void Interpreter::loop()
             else
                 lookupSimple(name, fn, &holder);
             at(1) = fn;
-            // A function found on a `with` object runs with it as `this`.
-            bool withObject = holder && holder != vm_.global() && holder != localObject() &&
-                              holder != targetScopeObject();
-            Value r = callValue(fn, withObject ? Value(holder) : Value(), argc, 2, nullptr);
+            // A function found on a timeline or a `with` object runs with it
+            // as `this`; one among a function's locals has none.
+            bool local = holder && holder == localObject();
+            Value r = callValue(fn, holder && !local ? Value(holder) : Value(), argc, 2, nullptr);
             replace(argc + 2, r);
             break;
         }
@@ -1333,33 +1605,41 @@ void Interpreter::loop()
         case ActReturn: {
             Value v = at(1);
             drop(1);
+            f_.pc = pc;
             if (!doReturn(v))
                 return;
+            pc = f_.pc;
+            regions = !f_.regions.empty();
             break;
         }
         case ActDefineFunction:
-        case ActDefineFunction2: defineFunction(ins); break;
+        case ActDefineFunction2:
+            defineFunction(ins);
+            pc = ins.b;
+            break;
 
         // --- control ---
-        case ActJump: jump(ins.a); break;
+        case ActJump: JUMP(ins.a); break;
         case ActIf: {
             bool c = truth(at(1));
             drop(1);
             if (c)
-                jump(ins.a);
+                JUMP(ins.a);
             break;
         }
         case ActWith: {
+            ensureLocals();
             Object* o = at(1).object();
             drop(1);
             Frame::Region r;
             r.kind = Frame::Region::With;
-            r.begin = f_.pc;
+            r.begin = pc;
             r.end = ins.a;
             r.savedScope = f_.scope;
             if (o)
                 f_.scope = vm_.heap().make<Scope>(f_.scope, o, Scope::Kind::With);
             f_.regions.push_back(r);
+            regions = true;
             break;
         }
         case ActTry: {
@@ -1368,6 +1648,7 @@ void Interpreter::loop()
             r.tryIndex = ins.a;
             r.savedScope = f_.scope;
             f_.regions.push_back(r);
+            regions = true;
             break;
         }
         case ActThrow: {
@@ -1415,6 +1696,7 @@ void Interpreter::loop()
         default: break; // actions of later players, or none at all
         }
     }
+#undef JUMP
 }
 
 } // namespace
@@ -1436,14 +1718,18 @@ void Vm::runBlock(CodeBlock& code, Object* target)
     f.registerCount = 4;
     FrameLink link(*this, f);
     unsigned version = version_;
+    Value* globals = globalRegisters_;
     version_ = f.version;
+    globalRegisters_ = f.registers;
     try {
         Interpreter(*this, f).run();
     } catch (...) {
         version_ = version;
+        globalRegisters_ = globals;
         throw;
     }
     version_ = version;
+    globalRegisters_ = globals;
 }
 
 Value Vm::runFunction(ScriptFunction& fn, const Value& self, Args args, Object* home)
@@ -1458,7 +1744,9 @@ Value Vm::runFunction(ScriptFunction& fn, const Value& self, Args args, Object* 
     f.target = f.base = fn.target();
     f.self = self;
     f.callee = &fn;
-    f.version = f.code->version();
+    // Functions are SWF 5 code, whatever the movie: in SWF 4 movies they
+    // keep SWF 5's Booleans and division.
+    f.version = std::max(5u, f.code->version());
     f.stackBase = static_cast<std::size_t>(sp_ - stack_.get());
     uint32_t registers = info.v2 ? std::max<uint32_t>(info.registerCount, 1) : 4;
     f.registers = allocateRegisters(registers);
@@ -1473,10 +1761,23 @@ Value Vm::runFunction(ScriptFunction& fn, const Value& self, Args args, Object* 
         ~RestoreVersion() { vm.setVersion(v); }
     } restore{*this, savedVersion};
 
-    Object* locals = heap_.make<Object>(nullptr);
-    f.scope = heap_.make<Scope>(fn.scope(), locals, Scope::Kind::Local);
-
+    step();
     uint16_t flags = info.flags;
+    // The locals wait until something needs them, unless parameters or the
+    // names a function defines for itself go there at once.
+    bool eagerLocals = !info.v2 || !(flags & (SuppressArguments | PreloadArguments)) ||
+                       !(flags & (SuppressSuper | PreloadSuper));
+    for (std::size_t i = 0; i < info.params.size() && !eagerLocals; ++i)
+        eagerLocals = info.paramRegisters[i] == 0;
+    Object* locals = nullptr;
+    if (eagerLocals) {
+        locals = heap_.make<Object>(nullptr);
+        f.scope = heap_.make<Scope>(fn.scope(), locals, Scope::Kind::Local);
+    } else {
+        f.scope = fn.scope();
+        f.lazyLocals = true;
+    }
+
     bool wantArguments = !info.v2 || !(flags & SuppressArguments) || (flags & PreloadArguments);
     if (wantArguments) {
         ArrayObject* a = heap_.make<ArrayObject>(protos.array, Object::Kind::Arguments);
@@ -1510,9 +1811,9 @@ Value Vm::runFunction(ScriptFunction& fn, const Value& self, Args args, Object* 
             f.registers[r++] = parent;
         }
         preload(PreloadGlobal, Value(global_));
-        if (!(flags & SuppressArguments) && !(flags & PreloadArguments))
+        if (locals && !(flags & SuppressArguments) && !(flags & PreloadArguments))
             locals->define(*this, n.arguments, Value(f.arguments));
-        if (!(flags & SuppressSuper) && !(flags & PreloadSuper) && f.superObject)
+        if (locals && !(flags & SuppressSuper) && !(flags & PreloadSuper) && f.superObject)
             locals->define(*this, n.super_, Value(f.superObject));
     } else {
         locals->define(*this, n.arguments, Value(f.arguments));

@@ -155,7 +155,8 @@ Property* Object::findOwn(Vm& vm, String* name)
 Value Object::callGetter(Vm& vm, Property& p, Object* receiver)
 {
     Function* getter = p.getter;
-    return getter ? vm.call(Value(getter), Value(receiver), Args()) : Value();
+    Vm::AccessorCall nesting(vm);
+    return getter && nesting.allowed ? vm.call(Value(getter), Value(receiver), Args()) : Value();
 }
 
 bool Object::getOwn(Vm& vm, String* name, Object* receiver, Value& out)
@@ -216,7 +217,8 @@ bool Object::setInherited(Vm& vm, String* name, const Value& value)
             if (!p->isVirtual)
                 return false;
             Function* setter = p->setter;
-            if (setter) {
+            Vm::AccessorCall nesting(vm);
+            if (setter && nesting.allowed) {
                 Value arg = value;
                 vm.call(Value(setter), Value(this), Args(&arg, 1));
             }
@@ -262,7 +264,8 @@ void Object::set(Vm& vm, String* name, const Value& value)
     }
     if (Property* p = findOwn(vm, name)) {
         if (p->isVirtual) {
-            if (Function* setter = p->setter) {
+            Vm::AccessorCall nesting(vm);
+            if (Function* setter = p->setter; setter && nesting.allowed) {
                 Value arg = value;
                 vm.call(Value(setter), Value(this), Args(&arg, 1));
             }

@@ -15,49 +15,50 @@ class Value {
 public:
     enum class Type : uint8_t { Undefined, Null, Boolean, Number, String, Object };
 
-    Value() : type_(Type::Undefined), number_(0) {}
-    Value(bool b) : type_(Type::Boolean), number_(0) { boolean_ = b; }
-    Value(double n) : type_(Type::Number), number_(n) {}
-    Value(int n) : type_(Type::Number), number_(n) {}
-    Value(unsigned n) : type_(Type::Number), number_(n) {}
-    Value(long n) : type_(Type::Number), number_(static_cast<double>(n)) {}
-    Value(unsigned long n) : type_(Type::Number), number_(static_cast<double>(n)) {}
-    Value(long long n) : type_(Type::Number), number_(static_cast<double>(n)) {}
-    Value(unsigned long long n) : type_(Type::Number), number_(static_cast<double>(n)) {}
+    // Every constructor writes both words whole: values are copied as two
+    // 64-bit words, and a partial write before such a copy would stall it.
+    Value() : tag_(tagOf(Type::Undefined)), bits_(0) {}
+    Value(bool b) : tag_(tagOf(Type::Boolean)), bits_(b ? 1 : 0) {}
+    Value(double n) : tag_(tagOf(Type::Number)), number_(n) {}
+    Value(int n) : tag_(tagOf(Type::Number)), number_(n) {}
+    Value(unsigned n) : tag_(tagOf(Type::Number)), number_(n) {}
+    Value(long n) : tag_(tagOf(Type::Number)), number_(static_cast<double>(n)) {}
+    Value(unsigned long n) : tag_(tagOf(Type::Number)), number_(static_cast<double>(n)) {}
+    Value(long long n) : tag_(tagOf(Type::Number)), number_(static_cast<double>(n)) {}
+    Value(unsigned long long n) : tag_(tagOf(Type::Number)), number_(static_cast<double>(n)) {}
     // A null pointer gives undefined.
-    Value(String* s) : type_(s ? Type::String : Type::Undefined), number_(0) { string_ = s; }
-    Value(Object* o) : type_(o ? Type::Object : Type::Undefined), number_(0) { object_ = o; }
+    Value(String* s) : tag_(tagOf(s ? Type::String : Type::Undefined)), bits_(reinterpret_cast<uintptr_t>(s)) {}
+    Value(Object* o) : tag_(tagOf(o ? Type::Object : Type::Undefined)), bits_(reinterpret_cast<uintptr_t>(o)) {}
     Value(const char*) = delete; // strings are made by the Vm
 
     static Value null()
     {
         Value v;
-        v.type_ = Type::Null;
+        v.tag_ = tagOf(Type::Null);
         return v;
     }
 
-    Type type() const { return type_; }
-    bool isUndefined() const { return type_ == Type::Undefined; }
-    bool isNull() const { return type_ == Type::Null; }
-    bool isNullish() const { return type_ <= Type::Null; }
-    bool isBoolean() const { return type_ == Type::Boolean; }
-    bool isNumber() const { return type_ == Type::Number; }
-    bool isString() const { return type_ == Type::String; }
-    bool isObject() const { return type_ == Type::Object; }
-    bool isPrimitive() const { return type_ != Type::Object; }
+    Type type() const { return static_cast<Type>(tag_ & 0xFF); }
+    bool isUndefined() const { return type() == Type::Undefined; }
+    bool isNull() const { return type() == Type::Null; }
+    bool isNullish() const { return type() <= Type::Null; }
+    bool isBoolean() const { return type() == Type::Boolean; }
+    bool isNumber() const { return type() == Type::Number; }
+    bool isString() const { return type() == Type::String; }
+    bool isObject() const { return type() == Type::Object; }
+    bool isPrimitive() const { return type() != Type::Object; }
 
-    bool boolean() const { return boolean_; }
+    bool boolean() const { return bits_ != 0; }
     double number() const { return number_; }
-    String* string() const { return type_ == Type::String ? string_ : nullptr; }
-    Object* object() const { return type_ == Type::Object ? object_ : nullptr; }
+    String* string() const { return isString() ? reinterpret_cast<String*>(static_cast<uintptr_t>(bits_)) : nullptr; }
+    Object* object() const { return isObject() ? reinterpret_cast<Object*>(static_cast<uintptr_t>(bits_)) : nullptr; }
 
 private:
-    Type type_;
+    static uint64_t tagOf(Type t) { return static_cast<uint64_t>(t); }
+    uint64_t tag_;
     union {
-        bool boolean_;
         double number_;
-        String* string_;
-        Object* object_;
+        uint64_t bits_; // a Boolean, or a String or Object pointer
     };
 };
 

@@ -109,7 +109,7 @@ void Vm::traceRoots(Tracer& tracer)
                       protos.date, protos.error})
         tracer.mark(o);
     for (Function* f : {ctors.object, ctors.function, ctors.array, ctors.string, ctors.number, ctors.boolean,
-                        ctors.date, ctors.error})
+                        ctors.date, ctors.error, ctors.xmlNode})
         tracer.mark(f);
     tracer.mark(stack_.get(), static_cast<std::size_t>(sp_ - stack_.get()));
     tracer.mark(registers_.get(), regTop_);
@@ -133,6 +133,8 @@ void Vm::traceRoots(Tracer& tracer)
         tracer.mark(entry.second);
     tracer.mark(globalScope_);
     tracer.mark(registry_);
+    for (const PendingFetch& f : fetches_)
+        tracer.mark(f.target);
     for (const Timer& t : timers_) {
         tracer.mark(t.object);
         tracer.mark(t.method);
@@ -252,7 +254,11 @@ String* Vm::toString(const Value& v)
     switch (v.type()) {
     case Value::Type::Undefined: return version_ >= 7 ? n.undefined : n.empty;
     case Value::Type::Null: return n.null_;
-    case Value::Type::Boolean: return v.boolean() ? n.true_ : n.false_;
+    case Value::Type::Boolean:
+        // SWF 4 has no Booleans: they read as the numbers they stand for.
+        if (version_ < 5)
+            return numberStrings_[v.boolean() ? 1 : 0];
+        return v.boolean() ? n.true_ : n.false_;
     case Value::Type::Number: return numberToString(v.number());
     case Value::Type::String: return v.string();
     case Value::Type::Object: {
@@ -436,9 +442,12 @@ static bool guarded(Vm& vm, unsigned& hostDepth, bool& disabled, F&& body)
     } catch (const ScriptThrow& thrown) {
         // An exception nothing caught ends the script quietly, as in the
         // release player.
-        if (vm.warn) {
-            Value v = thrown.value;
-            vm.warn("uncaught exception: " + vm.toString(v)->utf8());
+        // The debugging player logs it where trace() writes.
+        Value v = thrown.value;
+        try {
+            std::u16string line = u"Warning: Uncaught exception, " + std::u16string(vm.toString(v)->view());
+            vm.host().trace(line);
+        } catch (...) {
         }
     } catch (const ScriptAbort& abort) {
         if (vm.warn)
@@ -567,6 +576,50 @@ void Vm::runTimers()
             callFunction(t.object, Value(), args);
         }
     }
+}
+
+// --- requests ----------------------------------------------------------------
+
+uint32_t Vm::fetch(const UrlRequest& request, Object* target, const FetchHandler& handler)
+{
+    if (fetches_.size() >= kMaxPendingFetches)
+        return 0;
+    uint32_t id = nextFetchId_++;
+    if (nextFetchId_ == 0)
+        nextFetchId_ = 1;
+    fetches_.push_back({id, target, handler});
+    if (!host_.fetch(id, request)) {
+        fetches_.pop_back();
+        return 0;
+    }
+    return id;
+}
+
+void Vm::fetchProgress(uint32_t id, double loaded, double total)
+{
+    for (const PendingFetch& f : fetches_) {
+        if (f.id != id)
+            continue;
+        if (!disabled_ && f.handler.progress) {
+            PendingFetch copy = f;
+            guarded(*this, hostDepth_, disabled_, [&] { copy.handler.progress(*this, copy.target, loaded, total); });
+        }
+        return;
+    }
+}
+
+void Vm::fetchDone(uint32_t id, const std::string* body, int httpStatus)
+{
+    auto it = std::find_if(fetches_.begin(), fetches_.end(), [&](const PendingFetch& f) { return f.id == id; });
+    if (it == fetches_.end())
+        return;
+    PendingFetch f = *it;
+    fetches_.erase(it);
+    if (disabled_ || !f.handler.done)
+        return;
+    RootedValues hold(heap_);
+    hold.values.push_back(Value(f.target));
+    guarded(*this, hostDepth_, disabled_, [&] { f.handler.done(*this, f.target, body, httpStatus); });
 }
 
 } // namespace swf::script

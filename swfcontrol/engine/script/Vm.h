@@ -61,6 +61,9 @@ struct Frame {
     uint32_t registerCount = 0;
     std::size_t stackBase = 0;
     unsigned version = 0;
+    // A function's locals are made when first needed: until then `scope`
+    // is the chain it closed over.
+    bool lazyLocals = false;
     // try/with blocks being run, innermost last
     struct Region {
         enum Kind : uint8_t { With, Try } kind;
@@ -87,6 +90,14 @@ public:
     Heap& heap() { return heap_; }
     Host& host() { return host_; }
     const VmLimits& limits() const { return limits_; }
+    // A movie's ScriptLimits tag: its recursion depth and time.
+    void setScriptLimits(unsigned maxRecursion, double sliceMilliseconds)
+    {
+        if (maxRecursion)
+            limits_.maxRecursion = maxRecursion;
+        if (sliceMilliseconds > 0)
+            limits_.sliceMilliseconds = sliceMilliseconds;
+    }
 
     // --- strings ---------------------------------------------------------
     String* str(std::u16string_view text) { return String::make(heap_, text); }
@@ -127,6 +138,7 @@ public:
         Function* boolean = nullptr;
         Function* date = nullptr;
         Function* error = nullptr;
+        Function* xmlNode = nullptr; // its `prototype` is what parsed nodes get
     } ctors;
     // Object.registerClass's table, for the movie to read.
     Object* classRegistry() const { return registry_; }
@@ -215,6 +227,9 @@ public:
         *sp_++ = v;
     }
     Value* allocateRegisters(uint32_t count);
+    // The four registers of the block running at the bottom of the calls:
+    // functions reach them through register numbers past their own.
+    Value* globalRegisters() const { return globalRegisters_; }
     void freeRegisters(uint32_t count) { regTop_ -= count; }
     unsigned depth() const { return depth_; }
     void enter(Frame& f);
@@ -227,6 +242,24 @@ public:
     }
 
     std::mt19937& random() { return random_; }
+
+    // Getters and setters nest only so deep; past it they are not called
+    // (the property reads as undefined), and the script goes on.
+    static constexpr unsigned kMaxAccessorNesting = 65;
+    struct AccessorCall {
+        explicit AccessorCall(Vm& vm) : vm(vm), allowed(vm.accessorDepth_ < kMaxAccessorNesting)
+        {
+            if (allowed)
+                ++vm.accessorDepth_;
+        }
+        ~AccessorCall()
+        {
+            if (allowed)
+                --vm.accessorDepth_;
+        }
+        Vm& vm;
+        bool allowed;
+    };
 
     // Told of what stopped a script (an exception nothing caught, a limit),
     // for tools that report it; none by default.
@@ -260,6 +293,23 @@ public:
     // Runs the timers due by now().
     void runTimers();
 
+    // --- requests the host fetches (XML.load, LoadVars.load, ...) ----------
+    // What the library does with a request's answers; `body` is null when
+    // the request failed. Both run script.
+    struct FetchHandler {
+        void (*progress)(Vm& vm, Object* target, double loaded, double total);
+        void (*done)(Vm& vm, Object* target, const std::string* body, int httpStatus);
+    };
+    // Hands `request` to the host. `target` stays alive until the answer.
+    // 0 when the host refused it or too many requests are waiting.
+    uint32_t fetch(const UrlRequest& request, Object* target, const FetchHandler& handler);
+    // The host's answers, between frames (Host::fetch). `httpStatus` is 0
+    // where there is none (a local file). An unknown id is ignored.
+    void fetchProgress(uint32_t id, double loaded, double total);
+    void fetchDone(uint32_t id, const std::string* body, int httpStatus = 0);
+    // Requests that may wait for an answer at once.
+    static constexpr std::size_t kMaxPendingFetches = 256;
+
 private:
     void installGlobals();
     void checkBudget();
@@ -281,6 +331,8 @@ private:
     unsigned depth_ = 0;
     unsigned noCollect_ = 0;
     unsigned hostDepth_ = 0;
+    unsigned accessorDepth_ = 0;
+    Value* globalRegisters_ = nullptr;
 
     uint64_t steps_ = 0, nextCheck_ = 0;
     double sliceStart_ = 0;
@@ -291,6 +343,13 @@ private:
     Object* registry_ = nullptr;
     std::vector<Timer> timers_;
     int32_t nextTimerId_ = 1;
+    struct PendingFetch {
+        uint32_t id;
+        Object* target;
+        FetchHandler handler;
+    };
+    std::vector<PendingFetch> fetches_;
+    uint32_t nextFetchId_ = 1;
     std::mt19937 random_;
     std::vector<String*> numberStrings_; // small integers' strings, made once
 };

@@ -242,6 +242,14 @@ void MovieDefinition::readTags(const uint8_t* data, std::size_t size, Timeline& 
             if (it != characters_.end() && it->second->kind == CharacterKind::Button && !r.failed())
                 for (ButtonRecord& rec : it->second->button.records)
                     rec.cxform = cxform;
+        } else if (tag.code == TagDefineScalingGrid) {
+            auto it = characters_.find(id);
+            const Rect grid = r.rect();
+            if (it != characters_.end() && !r.failed() && grid.xMin < grid.xMax && grid.yMin < grid.yMax &&
+                (it->second->kind == CharacterKind::Sprite || it->second->kind == CharacterKind::Button)) {
+                it->second->hasScalingGrid = true;
+                it->second->scalingGrid = grid;
+            }
         } else if (tag.code == TagJpegTables) {
             if (jpegTables_.empty())
                 jpegTables_.assign(tag.body, tag.body + tag.size);

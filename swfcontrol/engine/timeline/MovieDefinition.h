@@ -60,6 +60,10 @@ struct Character {
     std::vector<uint8_t> bitmapBody;
     TextCharacter text;
     FontCharacter font;
+    // DefineScalingGrid of a sprite or button: the centre of its nine
+    // slices, in its own twips.
+    bool hasScalingGrid = false;
+    Rect scalingGrid;
 };
 
 struct LoadLimits {
@@ -92,6 +96,9 @@ public:
     const Bitmap* bitmap(uint16_t id) override;
     const FontCharacter* font(uint16_t id) const override;
     const FontCharacter* fontAt(std::size_t index) const override;
+    const DeviceFonts* deviceFonts() const override { return deviceFonts_; }
+    // Not owned; it must outlive the movie. Set before the first frame draws.
+    void setDeviceFonts(const DeviceFonts* fonts) { deviceFonts_ = fonts; }
 
 private:
     void readTags(const uint8_t* data, std::size_t size, Timeline& timeline, bool isRoot);
@@ -110,6 +117,7 @@ private:
     std::vector<uint8_t> jpegTables_;
     std::unordered_map<uint16_t, std::unique_ptr<Bitmap>> bitmaps_; // null: failed to decode
     LoadLimits limits_;
+    const DeviceFonts* deviceFonts_ = nullptr;
 };
 
 } // namespace swf

@@ -2,10 +2,13 @@
 
 #include "swfcontrol/engine/timeline/Actions.h"
 #include "swfcontrol/engine/timeline/MovieDefinition.h"
+#include "swfcontrol/engine/draw/Filters.h"
+#include "swfcontrol/engine/draw/ScalingGrid.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cctype>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <vector>
@@ -31,12 +34,19 @@ struct Instance {
     std::string name;
     uint16_t clipDepth = 0;
     uint8_t blendMode = 0;
-    std::vector<GlowFilter> glows;
+    std::vector<Filter> filters;
     bool visible = true;
     bool cacheAsBitmap = false;
     const std::vector<ClipAction>* clipActions = nullptr; // a sprite's onClipEvent handlers
-    bool hasBackground = false;
+    bool hasBackground = false; // opaqueBackground, or PlaceObject3's background
     Rgba background;
+    // Set from script: scale9Grid (in the object's twips, ahead of its
+    // character's DefineScalingGrid) and scrollRect (the object's twips it
+    // shows, from its origin, clipped).
+    bool hasScale9 = false;
+    Rect scale9;
+    bool hasScrollRect = false;
+    Rect scrollRect;
     uint64_t bornTick = 0;
 
     std::shared_ptr<Clip> clip; // a sprite's timeline
@@ -162,9 +172,11 @@ struct MoviePlayer::Impl {
     uint64_t tick = 0;
     bool loop = true;
     Quality quality = Quality::High;
+    double stageScale = 1; // frame pixels to a stage pixel
     std::optional<Rgba> backgroundOverride;
     FsCommandHandler fsCommand;
     DeviceTextRasterizer* deviceText = nullptr;
+    const DeviceFonts* deviceFonts = nullptr;
     struct KeptText {
         DeviceText text;
         DeviceCoverage coverage;
@@ -227,7 +239,7 @@ struct MoviePlayer::Impl {
                 part->matrix = rec->matrix;
                 part->cxform = rec->cxform;
                 part->blendMode = rec->blendMode;
-                part->glows = rec->glows;
+                part->filters = rec->filters;
                 inst->parts.emplace_back(rec->states, std::move(part));
             }
         }
@@ -258,7 +270,7 @@ struct MoviePlayer::Impl {
         if (po.hasBlendMode)
             inst.blendMode = po.blendMode;
         if (po.hasFilters)
-            inst.glows = po.glows;
+            inst.filters = po.filters;
         if (po.hasVisible)
             inst.visible = po.visible;
         if (po.hasCacheAsBitmap)
@@ -290,7 +302,7 @@ struct MoviePlayer::Impl {
                         fresh->name = inst.name;
                         fresh->clipDepth = inst.clipDepth;
                         fresh->blendMode = inst.blendMode;
-                        fresh->glows = inst.glows;
+                        fresh->filters = inst.filters;
                         fresh->visible = inst.visible;
                         fresh->hasBackground = inst.hasBackground;
                         fresh->cacheAsBitmap = inst.cacheAsBitmap;
@@ -322,7 +334,7 @@ struct MoviePlayer::Impl {
                 i.name.clear();
                 i.clipDepth = 0;
                 i.blendMode = 0;
-                i.glows.clear();
+                i.filters.clear();
                 i.visible = true;
                 i.hasBackground = false;
                 i.cacheAsBitmap = false;
@@ -606,13 +618,14 @@ struct MoviePlayer::Impl {
         r.drawShape(shape, m, cx, solid ? nullptr : &movie, solid);
     }
 
-    Matrix stageMatrix() const
+    // Stage twips to stage pixels, or to frame pixels at `scale` to one.
+    Matrix stageMatrix(double scale = 1) const
     {
         const Rect& s = movie.stage();
         Matrix m;
-        m.a = m.d = 1.0 / 20;
-        m.tx = -s.xMin / 20.0;
-        m.ty = -s.yMin / 20.0;
+        m.a = m.d = scale / 20;
+        m.tx = -s.xMin * scale / 20;
+        m.ty = -s.yMin * scale / 20;
         return m;
     }
 
@@ -644,6 +657,98 @@ struct MoviePlayer::Impl {
         }
     }
 
+    // What a cached bitmap's pixels depend on: the instance's content as the
+    // timeline stands (characters, matrices, colour transforms, frames,
+    // states and filters of everything inside), where it lies within its
+    // bitmap, the stage's scale and the quality. Its own colour transform
+    // applies as the bitmap is drawn, so it does not count; nor does a move
+    // by whole pixels, unless the bitmap reaches beyond the frame.
+    uint64_t cacheKey(const Instance& inst, const Matrix& m, int originX, int originY, const Renderer& r)
+    {
+        uint64_t h = 0x84222325cbf29ce4ull;
+        contentKey(inst, h, 0);
+        const double linear[] = {m.a, m.b, m.c, m.d, m.tx - originX, m.ty - originY, stageScale};
+        for (double v : linear)
+            mixReal(h, v);
+        mixKey(h, static_cast<uint64_t>(quality));
+        Box box;
+        addBounds(inst, m, box, 0);
+        const FilterBox grown = filteredBounds(
+            inst.filters, stageScale,
+            FilterBox{static_cast<int>(std::floor(std::max(-1e9, box.x0))), static_cast<int>(std::floor(std::max(-1e9, box.y0))),
+                      static_cast<int>(std::ceil(std::min(1e9, box.x1))), static_cast<int>(std::ceil(std::min(1e9, box.y1)))});
+        if (box.empty || grown.x0 < 0 || grown.y0 < 0 || grown.x1 > r.width() || grown.y1 > r.height()) {
+            mixKey(h, static_cast<uint64_t>(static_cast<uint32_t>(originX)));
+            mixKey(h, static_cast<uint64_t>(static_cast<uint32_t>(originY)));
+        }
+        return h;
+    }
+
+    static void mixKey(uint64_t& h, uint64_t v)
+    {
+        h ^= v + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
+        h *= 0xff51afd7ed558ccdull;
+    }
+
+    static void mixReal(uint64_t& h, double v)
+    {
+        uint64_t bits;
+        std::memcpy(&bits, &v, sizeof bits);
+        mixKey(h, bits);
+    }
+
+    static void mixCx(uint64_t& h, const ColorTransform& c)
+    {
+        const float v[] = {c.mulR, c.mulG, c.mulB, c.mulA, c.addR, c.addG, c.addB, c.addA};
+        for (float f : v)
+            mixReal(h, static_cast<double>(f));
+    }
+
+    void contentKey(const Instance& inst, uint64_t& h, unsigned depth)
+    {
+        if (depth > limits.maxNesting)
+            return;
+        mixKey(h, reinterpret_cast<uintptr_t>(inst.character));
+        mixKey(h, (uint64_t(inst.ratio) << 32) | (uint64_t(inst.clipDepth) << 16) | (uint64_t(inst.blendMode) << 8) |
+                      (uint64_t(inst.visible) << 1) | uint64_t(inst.buttonState) << 40);
+        if (inst.hasBackground)
+            mixKey(h, (uint64_t(inst.background.r) << 16) | (uint64_t(inst.background.g) << 8) | inst.background.b | (uint64_t(1) << 32));
+        for (const Filter& f : inst.filters) {
+            const double v[] = {static_cast<double>(f.kind), f.blurX, f.blurY, static_cast<double>(f.passes), f.angle,
+                                f.distance, f.strength, static_cast<double>(f.placement), static_cast<double>(f.knockout),
+                                static_cast<double>(f.hideObject)};
+            for (double x : v)
+                mixReal(h, x);
+            mixKey(h, (uint64_t(f.color.r) << 24) | (uint64_t(f.color.g) << 16) | (uint64_t(f.color.b) << 8) | f.color.a);
+            mixKey(h, (uint64_t(f.highlight.r) << 24) | (uint64_t(f.highlight.g) << 16) | (uint64_t(f.highlight.b) << 8) | f.highlight.a);
+            for (const FilterStop& stop : f.stops)
+                mixKey(h, (uint64_t(stop.color.r) << 32) | (uint64_t(stop.color.g) << 24) | (uint64_t(stop.color.b) << 16) |
+                              (uint64_t(stop.color.a) << 8) | stop.ratio);
+            for (float x : f.matrix)
+                mixReal(h, static_cast<double>(x));
+            for (float x : f.kernel)
+                mixReal(h, static_cast<double>(x));
+            mixKey(h, reinterpret_cast<uintptr_t>(f.map.get()));
+        }
+        const auto child = [&](const Instance& c) {
+            const double v[] = {c.matrix.a, c.matrix.b, c.matrix.c, c.matrix.d, c.matrix.tx, c.matrix.ty};
+            for (double x : v)
+                mixReal(h, x);
+            mixCx(h, c.cxform);
+            mixKey(h, uint64_t(c.depth));
+            contentKey(c, h, depth + 1);
+        };
+        if (inst.clip) {
+            mixKey(h, static_cast<uint64_t>(inst.clip->frame));
+            for (const auto& entry : inst.clip->list)
+                child(*entry.second);
+        }
+        for (const auto& part : inst.parts) {
+            if (part.first & inst.buttonState)
+                child(*part.second);
+        }
+    }
+
     void drawInstance(Renderer& r, Instance& inst, const Matrix& parentM, const ColorTransform& parentCx,
                       bool mask)
     {
@@ -651,21 +756,103 @@ struct MoviePlayer::Impl {
             return;
         Matrix m = parentM * inst.matrix;
         ColorTransform cx = parentCx * inst.cxform;
-        if (inst.cacheAsBitmap) {
-            // A cached bitmap lands on whole pixels.
-            m.tx = std::round(m.tx);
-            m.ty = std::round(m.ty);
-        }
         BlendMode mode = mask ? BlendMode::Normal : blendOf(inst.blendMode);
-        // Filters work on the object drawn by itself, so it gets a layer.
-        const bool filtered = !mask && !inst.glows.empty();
-        if (filtered && mode == BlendMode::Normal)
+        // A cached bitmap is drawn once into a layer of its own and kept
+        // while it stays the same; filters draw through one.
+        const bool filtered = !mask && !inst.filters.empty();
+        const bool cached = !mask && (inst.cacheAsBitmap || filtered);
+        int originX = 0, originY = 0;
+        if (cached || inst.cacheAsBitmap) {
+            // The bitmap starts at the object's top-left corner moved to the
+            // nearest whole pixel.
+            Box box;
+            addBounds(inst, m, box, 0);
+            if (!box.empty) {
+                originX = static_cast<int>(std::max(-1e9, std::min(1e9, std::round(box.x0))));
+                originY = static_cast<int>(std::max(-1e9, std::min(1e9, std::round(box.y0))));
+                m.tx += std::round(box.x0) - box.x0;
+                m.ty += std::round(box.y0) - box.y0;
+            }
+        }
+        if (cached && mode == BlendMode::Normal)
             mode = BlendMode::Layer;
         bool layer = mode != BlendMode::Normal;
         if (layer) {
             r.beginLayer(mode);
             cx = ColorTransform();
         }
+        const uint64_t key = cached ? cacheKey(inst, m, originX, originY, r) : 0;
+        if (!cached || !r.drawKeptLayer(key, originX, originY)) {
+            if (inst.hasScrollRect)
+                drawScrolled(r, inst, m, cx, mask);
+            else
+                drawContent(r, inst, m, cx, mask);
+            if (filtered)
+                r.filterLayer(inst.filters, stageScale);
+            if (cached)
+                r.keepLayer(key, originX, originY);
+        }
+        if (layer)
+            r.endLayer(parentCx * inst.cxform);
+    }
+
+    // scrollRect: the object shows its twips from the rectangle's corner on,
+    // moved to its origin on whole pixels, and clipped to the rectangle.
+    void drawScrolled(Renderer& r, Instance& inst, const Matrix& m, const ColorTransform& cx, bool mask)
+    {
+        const Rect& s = inst.scrollRect;
+        Shape clip;
+        FillStyle fill;
+        clip.fills.push_back(fill);
+        rectangle(clip, {0, s.xMax - s.xMin, 0, s.yMax - s.yMin});
+        if (!mask) {
+            r.beginMask();
+            r.drawShape(clip, m, ColorTransform(), nullptr);
+            r.endMask();
+        }
+        Matrix scrolled = m;
+        scrolled.tx = std::round(m.tx - m.a * s.xMin - m.c * s.yMin);
+        scrolled.ty = std::round(m.ty - m.b * s.xMin - m.d * s.yMin);
+        drawContent(r, inst, scrolled, cx, mask);
+        if (!mask)
+            r.popMask();
+    }
+
+    // A sprite with a scaling grid, scaled and neither turned nor skewed:
+    // the shapes right inside it go through the grid, anything else is
+    // drawn as it is. False when the grid does not apply.
+    bool drawScaledNine(Renderer& r, Instance& inst, const Matrix& m, const ColorTransform& cx, bool mask)
+    {
+        const bool scripted = inst.hasScale9;
+        if ((!scripted && !inst.character->hasScalingGrid) || inst.matrix.b != 0 || inst.matrix.c != 0 ||
+            (inst.matrix.a == 1 && inst.matrix.d == 1))
+            return false;
+        ScalingGrid grid;
+        grid.grid = scripted ? inst.scale9 : inst.character->scalingGrid;
+        grid.scaleX = inst.matrix.a;
+        grid.scaleY = inst.matrix.d;
+        Box box;
+        for (const auto& child : inst.clip->list)
+            addBounds(*child.second, child.second->matrix, box, 1);
+        if (box.empty)
+            return false;
+        grid.bounds = Rect{static_cast<int32_t>(std::floor(box.x0)), static_cast<int32_t>(std::ceil(box.x1)),
+                           static_cast<int32_t>(std::floor(box.y0)), static_cast<int32_t>(std::ceil(box.y1))};
+        for (const auto& entry : inst.clip->list) {
+            Instance& child = *entry.second;
+            if (child.clipDepth > 0 || !child.visible)
+                continue;
+            if (child.character->kind == CharacterKind::Shape)
+                paint(r, scaleNine(child.character->shape, child.matrix, grid), m, cx * child.cxform);
+            else
+                drawInstance(r, child, m, cx, mask);
+        }
+        return true;
+    }
+
+    // What an instance draws, its own layer and filters aside.
+    void drawContent(Renderer& r, Instance& inst, const Matrix& m, const ColorTransform& cx, bool mask)
+    {
         if (inst.hasBackground && !mask)
             drawBackground(r, inst, m, cx);
         const Character& ch = *inst.character;
@@ -697,7 +884,7 @@ struct MoviePlayer::Impl {
             break;
         }
         case CharacterKind::Sprite:
-            if (inst.clip)
+            if (inst.clip && !drawScaledNine(r, inst, m, cx, mask))
                 drawList(r, inst.clip->list, m, cx, mask);
             break;
         case CharacterKind::Button: {
@@ -726,13 +913,6 @@ struct MoviePlayer::Impl {
         }
         default:
             break;
-        }
-        if (layer) {
-            if (filtered) {
-                for (const GlowFilter& g : inst.glows)
-                    r.glowLayer(g);
-            }
-            r.endLayer(parentCx * inst.cxform);
         }
     }
 
@@ -922,8 +1102,10 @@ bool MoviePlayer::load(const uint8_t* data, std::size_t size, std::string& reaso
     std::unique_ptr<Impl> next(new Impl);
     next->fsCommand = std::move(impl_->fsCommand);
     next->deviceText = impl_->deviceText;
+    next->deviceFonts = impl_->deviceFonts;
     next->loop = impl_->loop;
     next->quality = impl_->quality;
+    next->stageScale = impl_->stageScale;
     next->backgroundOverride = impl_->backgroundOverride;
     next->limits = limits;
     impl_ = std::move(next);
@@ -933,6 +1115,7 @@ bool MoviePlayer::load(const uint8_t* data, std::size_t size, std::string& reaso
         impl_->movie = MovieDefinition();
         return false;
     }
+    impl_->movie.setDeviceFonts(impl_->deviceFonts);
     impl_->root = std::make_shared<Clip>();
     impl_->root->timeline = &impl_->movie.root();
     impl_->enterFrame(impl_->root, 0, true);
@@ -976,9 +1159,31 @@ void MoviePlayer::advance()
     impl_->updateStates();
 }
 
+void MoviePlayer::setScale(double scale)
+{
+    if (std::isfinite(scale))
+        impl_->stageScale = std::max(1.0 / 16, std::min(16.0, scale));
+}
+
+double MoviePlayer::scale() const { return impl_->stageScale; }
+
+int MoviePlayer::frameWidth() const
+{
+    const Rect& s = impl_->movie.stage();
+    const double w = (static_cast<double>(s.xMax) - s.xMin) * impl_->stageScale / 20;
+    return static_cast<int>(std::max(0.0, std::min(w, double(1 << 30))));
+}
+
+int MoviePlayer::frameHeight() const
+{
+    const Rect& s = impl_->movie.stage();
+    const double h = (static_cast<double>(s.yMax) - s.yMin) * impl_->stageScale / 20;
+    return static_cast<int>(std::max(0.0, std::min(h, double(1 << 30))));
+}
+
 void MoviePlayer::render(Renderer& renderer)
 {
-    int w = stageWidth(), h = stageHeight();
+    int w = frameWidth(), h = frameHeight();
     // A frame buffer past 16384 pixels a side or 64 M pixels is refused: the
     // stage size comes straight from the file.
     if (w > 16384 || h > 16384 || static_cast<int64_t>(w) * h > (int64_t(64) << 20))
@@ -991,7 +1196,7 @@ void MoviePlayer::render(Renderer& renderer)
         return;
     impl_->draws = 0;
     impl_->edges = 0;
-    impl_->drawList(renderer, impl_->root->list, impl_->stageMatrix(), ColorTransform(), false);
+    impl_->drawList(renderer, impl_->root->list, impl_->stageMatrix(impl_->stageScale), ColorTransform(), false);
 }
 
 void MoviePlayer::play()
@@ -1086,5 +1291,11 @@ bool MoviePlayer::overButton() const
 
 void MoviePlayer::setFsCommandHandler(FsCommandHandler handler) { impl_->fsCommand = std::move(handler); }
 void MoviePlayer::setDeviceText(DeviceTextRasterizer* rasterizer) { impl_->deviceText = rasterizer; }
+
+void MoviePlayer::setDeviceFonts(const DeviceFonts* fonts)
+{
+    impl_->deviceFonts = fonts;
+    impl_->movie.setDeviceFonts(fonts);
+}
 
 } // namespace swf

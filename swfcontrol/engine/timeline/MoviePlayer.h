@@ -82,9 +82,17 @@ public:
     // One tick at the frame rate: every playing timeline moves on a frame,
     // then the actions of the frames entered run.
     void advance();
-    // Draws the current frame: resizes the renderer to the stage when needed
-    // (nothing is drawn for a stage past 16384 pixels a side or 64 M pixels).
+    // Draws the current frame: resizes the renderer to the frame when needed
+    // (nothing is drawn for a frame past 16384 pixels a side or 64 M pixels).
     void render(Renderer& renderer);
+    // Draws the stage `scale` times its size (1/16 to 16, kept across
+    // loads): the frame is the stage's twips times scale / 20, truncated.
+    // Filters grow with it, as Flash Player's do when it zooms; the mouse
+    // stays in stage pixels.
+    void setScale(double scale);
+    double scale() const;
+    int frameWidth() const;
+    int frameHeight() const;
 
     // The root timeline. Frames are 0-based.
     void play();
@@ -111,6 +119,10 @@ public:
     void setFsCommandHandler(FsCommandHandler handler);
     // Not owned; it must outlive the player or be replaced first.
     void setDeviceText(DeviceTextRasterizer* rasterizer);
+    // Outlines to draw device text with, as glyphs are drawn, ahead of the
+    // rasterizer above. Not owned, kept across loads; set it before a
+    // movie's text is first drawn.
+    void setDeviceFonts(const DeviceFonts* fonts);
 
 private:
     struct Impl;

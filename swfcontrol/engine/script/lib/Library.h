@@ -7,6 +7,9 @@ namespace swf::script {
 
 class Vm;
 
+// What getVersion(), $version and System.capabilities.version answer.
+inline constexpr char kPlayerVersion[] = "WIN 8,0,24,0";
+
 void installObjectClass(Vm& vm);
 void installFunctionClass(Vm& vm);
 void installArrayClass(Vm& vm);

@@ -8,11 +8,13 @@ namespace swf::script {
 
 namespace {
 
+// Object() as a function boxes its argument; with none, or undefined or
+// null, it makes a bare object, prototype and all left out.
 Value objectCall(Vm& vm, const Value&, Args args)
 {
     if (!args.empty() && !args[0].isNullish())
         return Value(vm.toObject(args[0]));
-    return Value(vm.newObject());
+    return Value(vm.newObject(nullptr));
 }
 
 Value objectConstruct(Vm& vm, NativeFunction&, Args args)
@@ -131,7 +133,12 @@ Value registerClass(Vm& vm, const Value&, Args args)
 
 // --- Function ---------------------------------------------------------------
 
-Value functionCall(Vm&, const Value&, Args) { return Value(); }
+// Function(x) gives x back; with none, or undefined or null, it makes a
+// bare object, as Object() does.
+Value functionCall(Vm& vm, const Value&, Args args)
+{
+    return args.empty() || args[0].isNullish() ? Value(vm.newObject(nullptr)) : args[0];
+}
 
 Value functionProtoCall(Vm& vm, const Value& self, Args args)
 {
