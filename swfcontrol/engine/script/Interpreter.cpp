@@ -182,14 +182,7 @@ private:
     bool handleThrow(const Value& v);
 
     // --- names -----------------------------------------------------------
-    bool hasPathChars(String* s)
-    {
-        std::u16string_view v = s->view();
-        for (char16_t c : v)
-            if (c == '/' || c == ':' || c == '.')
-                return true;
-        return false;
-    }
+    bool hasPathChars(String* s) { return s->hasPathChars(); }
     Object* targetScopeObject();
     // Makes a function's locals before anything needs them in the chain.
     void ensureLocals()

@@ -172,6 +172,15 @@ int32_t String::parseIndex()
     return v < 0x7FFFFFFF ? static_cast<int32_t>(v) : -1;
 }
 
+bool String::findPathChars()
+{
+    const char16_t* p = chars();
+    for (uint32_t i = 0; i < length_; ++i)
+        if (p[i] == '/' || p[i] == ':' || p[i] == '.')
+            return true;
+    return false;
+}
+
 std::string String::utf8() { return encodeUtf8(view()); }
 
 void String::trace(Tracer& tracer)

@@ -56,6 +56,14 @@ public:
         return index_;
     }
 
+    // Whether the string has '/', ':' or '.': a variable path, not a name.
+    bool hasPathChars()
+    {
+        if (pathChars_ == 2)
+            pathChars_ = findPathChars() ? 1 : 0;
+        return pathChars_ == 1;
+    }
+
     // As UTF-8, unpaired surrogates as U+FFFD.
     std::string utf8();
 
@@ -71,6 +79,7 @@ private:
     String() : data_(nullptr) {}
     void flatten();
     int32_t parseIndex();
+    bool findPathChars();
     static constexpr int32_t kUnknownIndex = -2;
 
     union {
@@ -86,6 +95,7 @@ private:
     bool hashed_ = false;
     bool flat_ = true;
     bool interned_ = false;
+    uint8_t pathChars_ = 2; // 2: not looked at yet
     char16_t inline_[4] = {}; // short strings need no buffer of their own
     friend class Heap;
 };

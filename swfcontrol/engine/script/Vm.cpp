@@ -316,7 +316,7 @@ Object* Vm::toObject(const Value& v)
     return nullptr;
 }
 
-String* Vm::toName(const Value& v)
+String* Vm::toNameSlow(const Value& v)
 {
     if (v.isString())
         return intern(v.string());

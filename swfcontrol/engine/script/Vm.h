@@ -104,7 +104,7 @@ public:
     String* strAscii(std::string_view text);
     String* strUtf8(std::string_view text);
     String* intern(std::u16string_view text) { return names_.intern(text); }
-    String* intern(String* s) { return names_.intern(s); }
+    String* intern(String* s) { return s->interned() ? s : names_.intern(s); }
     String* name(std::string_view ascii); // interned
     String* concat(String* a, String* b) { return String::concat(heap_, a, b); }
     String* empty() { return n.empty; }
@@ -168,7 +168,13 @@ public:
     Object* toObject(const Value& v);
     String* numberToString(double d);
     // An interned name for a property key.
-    String* toName(const Value& v);
+    String* toName(const Value& v)
+    {
+        if (v.isString() && v.string()->interned())
+            return v.string();
+        return toNameSlow(v);
+    }
+    String* toNameSlow(const Value& v);
     const char* typeOf(const Value& v) const;
 
     // --- calls -----------------------------------------------------------
