@@ -14,7 +14,7 @@ Value Function::construct(Vm& vm, Args args)
         o->define(vm, vm.n.constructor, Value(this), DontEnum);
     Value self(o);
     if (ScriptFunction* script = asScript())
-        vm.runFunction(*script, self, args, prototype.object());
+        vm.runFunction(*script, self, args, nullptr);
     else
         call(vm, self, args);
     return self;

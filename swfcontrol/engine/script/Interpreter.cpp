@@ -23,16 +23,28 @@ const char* const kPropertyNames[] = {
 };
 constexpr unsigned kPropertyCount = sizeof(kPropertyNames) / sizeof(kPropertyNames[0]);
 
-// `super`: reads start above the prototype a method was found on, calls
-// run with the object the method was called on, and super() calls the
-// constructor that prototype was made for.
+// `super`: reads start above the method's home prototype, calls run with
+// the object the method was called on, and super() calls the constructor
+// that prototype was made for. A method called through `super` has the
+// prototype it was found on as its home; any other call's home is `this`'s
+// __proto__ as it is whenever `super` is used, so a method may change it.
 class SuperObject final : public Object {
 public:
     SuperObject(Value self, Object* home) : Object(nullptr, Kind::Super), self_(self), home_(home) {}
     Value self() const { return self_; }
-    Object* home() const { return home_; }
+    Object* home() const
+    {
+        if (home_)
+            return home_;
+        Object* self = self_.object();
+        return self ? self->proto() : nullptr;
+    }
     // The prototype lookups start at.
-    Object* start() const { return home_ ? home_->proto() : nullptr; }
+    Object* start() const
+    {
+        Object* h = home();
+        return h ? h->proto() : nullptr;
+    }
 
     bool getOwn(Vm& vm, String* name, Object* receiver, Value& out) override
     {
@@ -60,7 +72,8 @@ public:
     Value constructor(Vm& vm)
     {
         Value c;
-        if (home_ && home_->lookup(vm, vm.n.__constructor__, c))
+        Object* h = home();
+        if (h && h->lookup(vm, vm.n.__constructor__, c))
             return c;
         return Value();
     }
@@ -703,7 +716,7 @@ Value Interpreter::callValue(const Value& fnValue, const Value& selfValue, std::
         SuperObject* sup = static_cast<SuperObject*>(o);
         fn = sup->constructor(vm_);
         self = sup->self();
-        home = sup->home() ? sup->home()->proto() : nullptr;
+        home = sup->start();
         o = fn.object();
         at(below) = fn; // rooted for the call
     }
@@ -1546,19 +1559,7 @@ void Interpreter::loop()
                     self = sup->self();
                     home = sup->holderOf(vm_, key);
                 } else if (o) {
-                    // The holder of the method is where its super starts.
-                    Object* p = o;
-                    for (int i = 0; p && i < 256; ++i) {
-                        Value out;
-                        if (p->getOwn(vm_, key, o, out)) {
-                            fn = out;
-                            home = p;
-                            break;
-                        }
-                        p = p->proto();
-                    }
-                    if (!home)
-                        fn = o->get(vm_, key);
+                    fn = o->get(vm_, key);
                 } else {
                     fn = getMember(object, Value(key));
                     Object* fo = fn.object();
@@ -1782,10 +1783,9 @@ Value Vm::runFunction(ScriptFunction& fn, const Value& self, Args args, Object* 
                                                           : Value::null();
         a->define(*this, n.caller, caller, DontEnum);
     }
-    Object* superHome = home ? home : (self.object() ? self.object()->proto() : nullptr);
     bool wantSuper = !info.v2 || !(flags & SuppressSuper) || (flags & PreloadSuper);
     if (wantSuper && (self.object() || home))
-        f.superObject = heap_.make<SuperObject>(self, superHome);
+        f.superObject = heap_.make<SuperObject>(self, home);
 
     if (info.v2) {
         uint32_t r = 1;
